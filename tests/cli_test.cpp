@@ -1,0 +1,144 @@
+// Starts the built tool with a chosen argument 0 and checks what it writes and how it exits.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+enum class Output { Pipe, Closed, Full, BrokenPipe };
+
+struct ToolRun {
+    std::string out, err;
+    int wait_status = -1;
+};
+
+std::string read_all(int fd) {
+    std::string text;
+    char chunk[4096];
+    ssize_t n;
+    while ((n = read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(n));
+    close(fd);
+    return text;
+}
+
+// argv0 == nullptr starts the tool with an empty argument vector.
+ToolRun run_tool(const char *argv0, Output output = Output::Pipe, const char *argv1 = nullptr) {
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+    switch (output) {
+        case Output::Pipe:
+        case Output::BrokenPipe:
+            posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
+            break;
+        case Output::Closed:
+            posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+            break;
+        case Output::Full:
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/full", O_WRONLY, 0);
+            break;
+    }
+    if (output == Output::BrokenPipe) close(out_pipe[0]);
+    // The child starts with SIGPIPE at its default action, whatever this process does with it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t default_signals;
+    sigemptyset(&default_signals);
+    sigaddset(&default_signals, SIGPIPE);
+    posix_spawnattr_setsigdefault(&attributes, &default_signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
+    char *argv[] = {const_cast<char *>(argv0), const_cast<char *>(argv1), nullptr};
+    char *envp[] = {nullptr};
+    pid_t pid = -1;
+    ToolRun run;
+    int spawn_error = posix_spawn(&pid, URISPLIT_BINARY, &actions, &attributes, argv, envp);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (output != Output::BrokenPipe) run.out = read_all(out_pipe[0]);
+    run.err = read_all(err_pipe[0]);
+    if (spawn_error == 0) waitpid(pid, &run.wait_status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return run;
+}
+
+void expect_clean_exit(const ToolRun &run, const std::string &what) {
+    EXPECT_TRUE(WIFEXITED(run.wait_status) && WEXITSTATUS(run.wait_status) == 0)
+        << what << ": wait status " << run.wait_status;
+    EXPECT_EQ(run.err, "") << what;
+}
+
+TEST(Cli, WritesOneRecordWithoutNewline) {
+    const struct {
+        const char *argv0, *out;
+    } rows[] = {
+        {"http://alpha:123/index.html", "alpha /index.html 123"},
+        {"http://alpha/index.html", "alpha /index.html 80"},
+        {"http://alpha", "alpha / 80"},
+        {"http://alpha:123", "alpha / 123"},
+        {"http://alpha/a:b/c", "alpha/a /c b"},
+        {"http://", " / 80"},
+        {"http://alpha:/x", "alpha /x "},
+        {"build/urisplit", ""},
+        {"https://alpha/x", ""},
+        {"", ""},
+    };
+    for (const auto &row : rows) {
+        ToolRun run = run_tool(row.argv0);
+        EXPECT_EQ(run.out, row.out) << row.argv0;
+        expect_clean_exit(run, row.argv0);
+    }
+}
+
+TEST(Cli, IgnoresLaterArguments) {
+    ToolRun run = run_tool("http://alpha/x", Output::Pipe, "http://beta:1/y");
+    EXPECT_EQ(run.out, "alpha /x 80");
+    expect_clean_exit(run, "second argument");
+}
+
+TEST(Cli, LongestArgumentZero) {
+    std::string markers_then_url;
+    while (markers_then_url.size() < 131000) markers_then_url += "http://";
+    markers_then_url += "alpha:8/x";
+    const struct {
+        std::string argv0, out;
+    } rows[] = {
+        {markers_then_url, "alpha /x 8"},
+        {"http://alpha/" + std::string(131000, 'x'), ""},
+        {std::string(131071, 'h'), ""},
+    };
+    for (const auto &row : rows) {
+        ToolRun run = run_tool(row.argv0.c_str());
+        EXPECT_EQ(run.out, row.out) << row.argv0.size() << " bytes";
+        expect_clean_exit(run, std::to_string(row.argv0.size()) + " bytes");
+    }
+}
+
+TEST(Cli, ExitsZeroWhateverHappensToOutput) {
+    const struct {
+        Output output;
+        const char *what;
+    } rows[] = {
+        {Output::Closed, "closed"},
+        {Output::Full, "/dev/full"},
+        {Output::BrokenPipe, "broken pipe"},
+    };
+    for (const auto &row : rows)
+        expect_clean_exit(run_tool("http://alpha/x", row.output), row.what);
+}
+
+TEST(Cli, EmptyArgumentVector) {
+    ToolRun run = run_tool(nullptr);
+    EXPECT_EQ(run.out, "");
+    expect_clean_exit(run, "no argument 0");
+}
+
+}  // namespace
