@@ -1,6 +1,6 @@
 // Input: the text to split, up to its first NUL, in an exactly sized heap buffer; each field is
-// an exactly FIELD_BUFFER_SIZE-byte heap buffer. The whole of every buffer afterwards must equal
-// what the literal reading leaves, so a stray write inside a buffer is caught as well.
+// an exactly FIELD_BUFFER_SIZE-byte heap buffer. The text afterwards, and the whole of every field
+// buffer, must equal what the literal reading leaves, so a stray write in a field is caught too.
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -15,12 +15,10 @@ using urisplit::FIELD_BUFFER_SIZE;
 constexpr std::size_t MAX_TEXT_LENGTH = 131071;  // the longest argument Linux passes
 
 struct Buffers {
-    std::size_t uri_size;
     std::unique_ptr<char[]> uri, host, path, port;
 
     Buffers(const std::uint8_t *data, std::size_t length)
-        : uri_size(length + 1),
-          uri(new char[length + 1]),
+        : uri(new char[length + 1]),
           host(new char[FIELD_BUFFER_SIZE]),
           path(new char[FIELD_BUFFER_SIZE]),
           port(new char[FIELD_BUFFER_SIZE]) {
@@ -33,7 +31,7 @@ struct Buffers {
     }
 
     bool operator==(const Buffers &other) const {
-        return std::memcmp(uri.get(), other.uri.get(), uri_size) == 0 &&
+        return std::strcmp(uri.get(), other.uri.get()) == 0 &&
                std::memcmp(host.get(), other.host.get(), FIELD_BUFFER_SIZE) == 0 &&
                std::memcmp(path.get(), other.path.get(), FIELD_BUFFER_SIZE) == 0 &&
                std::memcmp(port.get(), other.port.get(), FIELD_BUFFER_SIZE) == 0;
