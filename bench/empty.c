@@ -1,0 +1,2 @@
+/* The baseline for process start: a static C program that does nothing. */
+int main(void) { return 0; }
