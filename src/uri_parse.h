@@ -9,7 +9,8 @@ namespace urisplit {
 constexpr std::size_t FIELD_BUFFER_SIZE = 1024;
 
 // Deletes from str, in place and left to right, each occurrence of sub found by a search that
-// resumes where the last deleted occurrence began; returns str. An empty sub changes nothing.
+// resumes where the last deleted occurrence began; returns str. An empty sub changes nothing;
+// sub must not lie inside str.
 char *strremove(char *str, const char *sub);
 
 // Splits the HTTP URL text uri into host, path and port (each a caller buffer of
