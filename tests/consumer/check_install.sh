@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the build into a fresh prefix twice, then builds and runs the consumer against it,
+# once through find_package and once through pkg-config.
+# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER
+set -euo pipefail
+build=$1 source=$2 cxx=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+expected="example.com /index.html?q=1 8080"
+
+install_log=$(cmake --install "$build" --prefix "$prefix")
+outside=$(grep -E '^-- (Installing|Up-to-date): ' <<<"$install_log" | grep -v -F -- "$prefix/" || true)
+[ -z "$outside" ] || { echo "installed outside the prefix: $outside"; exit 1; }
+first=$(cd "$prefix" && find . -type f -exec md5sum {} + | sort)
+cmake --install "$build" --prefix "$prefix" >/dev/null
+second=$(cd "$prefix" && find . -type f -exec md5sum {} + | sort)
+[ "$first" = "$second" ] || { echo "a second install changed the tree"; exit 1; }
+
+cmake -S "$source" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+got=$("$work/consumer/consumer")
+[ "$got" = "$expected" ] || { echo "find_package consumer printed '$got'"; exit 1; }
+
+pc_dir=$(dirname "$(find "$prefix" -name urisplit.pc)")
+flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs urisplit)
+# shellcheck disable=SC2086
+"$cxx" -std=c++17 "$source/main.cpp" $flags -o "$work/consumer_pc"
+got=$("$work/consumer_pc")
+[ "$got" = "$expected" ] || { echo "pkg-config consumer printed '$got'"; exit 1; }
+
+got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
+[ "$got" = "alpha /index.html 123" ] || { echo "installed tool printed '$got'"; exit 1; }
+echo "installed, consumed through find_package and pkg-config: $expected"
