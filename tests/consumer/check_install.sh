@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix twice, then builds and runs the consumer against it,
-# once through find_package and once through pkg-config.
-# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER
+# through find_package and through pkg-config; and once more with the source tree added as a
+# subfolder. Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER
 set -euo pipefail
-build=$1 source=$2 cxx=$3
+build=$1 source=$(cd "$2" && pwd) cxx=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -30,6 +30,12 @@ flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs urisplit)
 got=$("$work/consumer_pc")
 [ "$got" = "$expected" ] || { echo "pkg-config consumer printed '$got'"; exit 1; }
 
+cmake -S "$source" -B "$work/subfolder" -DURISPLIT_SOURCE_DIR="$source/../.." \
+  -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
+cmake --build "$work/subfolder" --target consumer >/dev/null
+got=$("$work/subfolder/consumer")
+[ "$got" = "$expected" ] || { echo "add_subdirectory consumer printed '$got'"; exit 1; }
+
 got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
 [ "$got" = "alpha /index.html 123" ] || { echo "installed tool printed '$got'"; exit 1; }
-echo "installed, consumed through find_package and pkg-config: $expected"
+echo "consumed through find_package, pkg-config and add_subdirectory: $expected"
