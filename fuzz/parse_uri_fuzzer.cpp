@@ -18,12 +18,10 @@ struct Buffers {
     std::unique_ptr<char[]> uri, host, path, port;
 
     Buffers(const std::uint8_t *data, std::size_t length)
-        : uri(new char[length + 1]),
+        : uri(exact_copy(data, length)),
           host(new char[FIELD_BUFFER_SIZE]),
           path(new char[FIELD_BUFFER_SIZE]),
           port(new char[FIELD_BUFFER_SIZE]) {
-        std::memcpy(uri.get(), data, length);
-        uri[length] = '\0';
         for (char *field : {host.get(), path.get(), port.get()}) {
             std::memset(field, 0xa5, FIELD_BUFFER_SIZE);
             field[FIELD_BUFFER_SIZE - 1] = '\0';

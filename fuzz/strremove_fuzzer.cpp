@@ -9,18 +9,6 @@
 #include "literal_reference.h"
 #include "uri_parse.h"
 
-namespace {
-
-std::unique_ptr<char[]> exact_copy(const std::uint8_t *bytes, std::size_t size) {
-    std::size_t length = strnlen(reinterpret_cast<const char *>(bytes), size);
-    std::unique_ptr<char[]> copy(new char[length + 1]);
-    std::memcpy(copy.get(), bytes, length);
-    copy[length] = '\0';
-    return copy;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     if (size == 0) return 0;
     std::size_t sub_size = std::min<std::size_t>(data[0] % 32, size - 1);
