@@ -1,8 +1,7 @@
+#include <errno.h>
 #include <signal.h>
+#include <string.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 #include "uri_parse.h"
 
@@ -10,7 +9,7 @@ namespace {
 
 // Writes the bytes to standard output, giving up quietly on any error: a closed, full or
 // abandoned output must not change the exit status.
-void write_all(const char *bytes, std::size_t length) {
+void write_all(const char *bytes, size_t length) {
     while (length > 0) {
         ssize_t written = write(STDOUT_FILENO, bytes, length);
         if (written < 0) {
@@ -18,13 +17,13 @@ void write_all(const char *bytes, std::size_t length) {
             return;
         }
         bytes += written;
-        length -= static_cast<std::size_t>(written);
+        length -= static_cast<size_t>(written);
     }
 }
 
 char *append(char *record_end, const char *text) {
-    std::size_t length = std::strlen(text);
-    std::memcpy(record_end, text, length);
+    size_t length = strlen(text);
+    memcpy(record_end, text, length);
     return record_end + length;
 }
 
@@ -49,6 +48,6 @@ int main(int argc, char **argv) {
     record_end = append(record_end, port);
 
     signal(SIGPIPE, SIG_IGN);  // a reader that has gone gives EPIPE instead of killing us
-    write_all(record, static_cast<std::size_t>(record_end - record));
+    write_all(record, static_cast<size_t>(record_end - record));
     return 0;
 }

@@ -1,22 +1,22 @@
 #include "uri_parse.h"
 
-#include <cstring>
+#include <string.h>
 
 namespace urisplit {
 namespace {
 
 constexpr char SCHEME_MARKER[] = "http://";
-constexpr std::size_t SCHEME_MARKER_LENGTH = sizeof SCHEME_MARKER - 1;
+constexpr size_t SCHEME_MARKER_LENGTH = sizeof SCHEME_MARKER - 1;
 constexpr char DEFAULT_PORT[] = "80";
-constexpr std::size_t MAX_FIELD_LENGTH = FIELD_BUFFER_SIZE - 1;
+constexpr size_t MAX_FIELD_LENGTH = FIELD_BUFFER_SIZE - 1;
 
 // First occurrence of sub at or after text. Back-to-back occurrences are common (a marker at the
 // very start, repeated markers), so a match right at text is tried before the general search.
 template <typename Char>
-Char *find(Char *text, const char *sub, std::size_t sub_length) {
-    std::size_t matched = 0;
+Char *find(Char *text, const char *sub, size_t sub_length) {
+    size_t matched = 0;
     while (matched < sub_length && text[matched] == sub[matched]) ++matched;
-    return matched == sub_length ? text : std::strstr(text, sub);
+    return matched == sub_length ? text : strstr(text, sub);
 }
 
 // Calls keep(run, length) for each run that survives the deletion of sub, in order, from the
@@ -24,75 +24,74 @@ Char *find(Char *text, const char *sub, std::size_t sub_length) {
 // past the last occurrence: the deleting scan never looks back before where an occurrence began,
 // so it deletes exactly these occurrences.
 template <typename KeepRun>
-void for_each_kept_run(const char *first, const char *end, const char *sub, std::size_t sub_length,
+void for_each_kept_run(const char *first, const char *end, const char *sub, size_t sub_length,
                        KeepRun keep) {
     const char *read = first + sub_length;
     for (const char *found; (found = find(read, sub, sub_length)) != nullptr;
          read = found + sub_length)
-        keep(read, static_cast<std::size_t>(found - read));
-    keep(read, static_cast<std::size_t>(end - read));
+        keep(read, static_cast<size_t>(found - read));
+    keep(read, static_cast<size_t>(end - read));
 }
 
 // Deletes sub from first, its first occurrence in the string, to end, the string's NUL; returns
 // the new end. Every byte moves at most once, so the work is linear in the length of the string.
 // A kept run only ever moves left, onto bytes that the search has already passed.
-char *remove_from(char *first, const char *end, const char *sub, std::size_t sub_length) {
+char *remove_from(char *first, const char *end, const char *sub, size_t sub_length) {
     char *write = first;
-    for_each_kept_run(first, end, sub, sub_length,
-                      [&write](const char *run, std::size_t run_length) {
-                          if (run_length != 0) std::memmove(write, run, run_length);
-                          write += run_length;
-                      });
+    for_each_kept_run(first, end, sub, sub_length, [&write](const char *run, size_t run_length) {
+        if (run_length != 0) memmove(write, run, run_length);
+        write += run_length;
+    });
     *write = '\0';
     return write;
 }
 
 // Length of text once the scheme markers are deleted from it, found without editing it.
-std::size_t length_without_markers(const char *text, const char *first_marker, const char *end) {
-    std::size_t length = static_cast<std::size_t>(first_marker - text);
+size_t length_without_markers(const char *text, const char *first_marker, const char *end) {
+    size_t length = static_cast<size_t>(first_marker - text);
     for_each_kept_run(first_marker, end, SCHEME_MARKER, SCHEME_MARKER_LENGTH,
-                      [&length](const char *, std::size_t run_length) { length += run_length; });
+                      [&length](const char *, size_t run_length) { length += run_length; });
     return length;
 }
 
-void copy_field(char *field, const char *text, std::size_t length) {
-    std::memcpy(field, text, length);
+void copy_field(char *field, const char *text, size_t length) {
+    memcpy(field, text, length);
     field[length] = '\0';
 }
 
 // Cuts [text, end) at its first '/': appends what follows the slash to path, which holds "/",
 // and returns where the text before the slash ends (end when there is no slash).
 const char *cut_at_path(const char *text, const char *end, char *path) {
-    const void *slash = std::memchr(text, '/', static_cast<std::size_t>(end - text));
+    const void *slash = memchr(text, '/', static_cast<size_t>(end - text));
     if (slash == nullptr) return end;
     const char *after_slash = static_cast<const char *>(slash) + 1;
-    copy_field(path + 1, after_slash, static_cast<std::size_t>(end - after_slash));
+    copy_field(path + 1, after_slash, static_cast<size_t>(end - after_slash));
     return after_slash - 1;
 }
 
 // Cuts the remainder [remainder, end) into host, path (which holds "/") and port.
 void split_remainder(const char *remainder, const char *end, char *host, char *path, char *port) {
-    const void *colon = std::memchr(remainder, ':', static_cast<std::size_t>(end - remainder));
+    const void *colon = memchr(remainder, ':', static_cast<size_t>(end - remainder));
     const char *hostpart_end;
     if (colon != nullptr) {
         hostpart_end = static_cast<const char *>(colon);
         const char *rest = hostpart_end + 1;
         const char *port_end = cut_at_path(rest, end, path);
-        copy_field(port, rest, static_cast<std::size_t>(port_end - rest));
+        copy_field(port, rest, static_cast<size_t>(port_end - rest));
     } else {
         copy_field(port, DEFAULT_PORT, sizeof DEFAULT_PORT - 1);
         hostpart_end = cut_at_path(remainder, end, path);
     }
-    copy_field(host, remainder, static_cast<std::size_t>(hostpart_end - remainder));
+    copy_field(host, remainder, static_cast<size_t>(hostpart_end - remainder));
 }
 
 }  // namespace
 
 char *strremove(char *str, const char *sub) {
-    std::size_t sub_length = std::strlen(sub);
+    size_t sub_length = strlen(sub);
     if (sub_length == 0) return str;
     char *first = find(str, sub, sub_length);
-    if (first != nullptr) remove_from(first, first + std::strlen(first), sub, sub_length);
+    if (first != nullptr) remove_from(first, first + strlen(first), sub, sub_length);
     return str;
 }
 
@@ -102,17 +101,17 @@ int parse_uri(char *uri, char *host, char *path, char *port) {
     if (first_marker == nullptr) return -1;
     // Refuse before editing: the remainder must fit a field with its NUL. A raw text within the
     // limit needs no count, as deleting markers only shortens it.
-    const char *text_end = first_marker + std::strlen(first_marker);
-    if (static_cast<std::size_t>(text_end - uri) > MAX_FIELD_LENGTH &&
+    const char *text_end = first_marker + strlen(first_marker);
+    if (static_cast<size_t>(text_end - uri) > MAX_FIELD_LENGTH &&
         length_without_markers(uri, first_marker, text_end) > MAX_FIELD_LENGTH)
         return -1;
 
     // The usual URL: one marker, at the start. The remainder is then the text behind it, so it is
     // split where it stands and moved afterwards; reading bytes just moved would stall the CPU.
     const char *behind_marker = first_marker + SCHEME_MARKER_LENGTH;
-    if (first_marker == uri && std::strstr(behind_marker, SCHEME_MARKER) == nullptr) {
+    if (first_marker == uri && strstr(behind_marker, SCHEME_MARKER) == nullptr) {
         split_remainder(behind_marker, text_end, host, path, port);
-        std::memmove(uri, behind_marker, static_cast<std::size_t>(text_end - behind_marker) + 1);
+        memmove(uri, behind_marker, static_cast<size_t>(text_end - behind_marker) + 1);
         return 1;
     }
     // Otherwise exactly strremove(uri, "http://"), resumed at the marker already found.

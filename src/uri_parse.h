@@ -1,12 +1,12 @@
 #ifndef URISPLIT_URI_PARSE_H
 #define URISPLIT_URI_PARSE_H
 
-#include <cstddef>
+#include <stddef.h>
 
 namespace urisplit {
 
 // Size in bytes of each field buffer handed to parse_uri: a field holds at most 1023 bytes.
-constexpr std::size_t FIELD_BUFFER_SIZE = 1024;
+constexpr size_t FIELD_BUFFER_SIZE = 1024;
 
 // Deletes from str, in place and left to right, each occurrence of sub found by a search that
 // resumes where the last deleted occurrence began; returns str. An empty sub changes nothing;
