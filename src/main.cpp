@@ -7,15 +7,14 @@
 
 namespace {
 
-// Writes the bytes to standard output, giving up quietly on any error: a closed, full or
-// abandoned output must not change the exit status.
+// Writes the bytes to standard output, going on after a signal or a short write. Gives up quietly
+// on an error, or on a write that moves nothing, which would otherwise repeat for ever: a closed,
+// full or abandoned output must not change the exit status.
 void write_all(const char *bytes, size_t length) {
     while (length > 0) {
         ssize_t written = write(STDOUT_FILENO, bytes, length);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
         bytes += written;
         length -= static_cast<size_t>(written);
     }

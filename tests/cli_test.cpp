@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -26,8 +27,8 @@ std::string read_all(int fd) {
     return text;
 }
 
-// argv0 == nullptr starts the tool with an empty argument vector.
-ToolRun run_tool(const char *argv0, Output output = Output::Pipe, const char *argv1 = nullptr) {
+// Starts program with the given argument vector (argv ends with nullptr) and no environment.
+ToolRun spawn(const char *program, char *const argv[], Output output = Output::Pipe) {
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return {};
     posix_spawn_file_actions_t actions;
@@ -55,11 +56,10 @@ ToolRun run_tool(const char *argv0, Output output = Output::Pipe, const char *ar
     posix_spawnattr_setsigdefault(&attributes, &default_signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 
-    char *argv[] = {const_cast<char *>(argv0), const_cast<char *>(argv1), nullptr};
     char *envp[] = {nullptr};
     pid_t pid = -1;
     ToolRun run;
-    int spawn_error = posix_spawn(&pid, URISPLIT_BINARY, &actions, &attributes, argv, envp);
+    int spawn_error = posix_spawn(&pid, program, &actions, &attributes, argv, envp);
     close(out_pipe[1]);
     close(err_pipe[1]);
     if (output != Output::BrokenPipe) run.out = read_all(out_pipe[0]);
@@ -68,6 +68,12 @@ ToolRun run_tool(const char *argv0, Output output = Output::Pipe, const char *ar
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return run;
+}
+
+// argv0 == nullptr starts the tool with an empty argument vector.
+ToolRun run_tool(const char *argv0, Output output = Output::Pipe, const char *argv1 = nullptr) {
+    char *argv[] = {const_cast<char *>(argv0), const_cast<char *>(argv1), nullptr};
+    return spawn(URISPLIT_BINARY, argv, output);
 }
 
 void expect_clean_exit(const ToolRun &run, const std::string &what) {
@@ -139,6 +145,52 @@ TEST(Cli, EmptyArgumentVector) {
     ToolRun run = run_tool(nullptr);
     EXPECT_EQ(run.out, "");
     expect_clean_exit(run, "no argument 0");
+}
+
+#ifdef URISPLIT_STRACE
+// Runs the tool on argv0 under strace with the given -e expressions (trace=..., inject=...),
+// tracing to trace_file. Perl sets argument 0, as strace cannot.
+ToolRun run_traced(const char *argv0, std::vector<std::string> expressions,
+                   const char *trace_file = "/dev/null") {
+    std::vector<const char *> argv = {URISPLIT_STRACE, "-qq", "-o", trace_file};
+    for (const std::string &expression : expressions) {
+        argv.push_back("-e");
+        argv.push_back(expression.c_str());
+    }
+    for (const char *word : {URISPLIT_PERL, "-e", "exec {$ARGV[0]} @ARGV[1..$#ARGV]",
+                             URISPLIT_BINARY, argv0, static_cast<const char *>(nullptr)})
+        argv.push_back(word);
+    return spawn(URISPLIT_STRACE, const_cast<char *const *>(argv.data()));
+}
+#endif
+
+// The rare paths of the output loop, reached by making write(2) fail or come up short: strace
+// skips the real call and returns what it is told.
+TEST(Cli, OutputSurvivesWhatWriteReturns) {
+#ifndef URISPLIT_STRACE
+    GTEST_SKIP() << "needs strace and perl, and a build without sanitizers";
+#else
+    const std::string record = "alpha /index.html 123";
+    const struct {
+        const char *injected, *what;
+        std::string out;
+    } rows[] = {
+        {"error=EINTR:when=1", "interrupted once", record},
+        {"error=EINTR:when=1..3", "interrupted three times", record},
+        {"retval=5:when=1", "5 bytes taken, the rest sent next", record.substr(5)},
+        {"retval=20:when=1", "all but the last byte taken", record.substr(20)},
+        {"retval=0:when=1", "no progress: give up", ""},
+        {"retval=0", "no progress ever: give up, not loop", ""},
+        {"error=EIO:when=1", "an error: give up", ""},
+        {"error=EAGAIN", "would block: give up", ""},
+    };
+    for (const auto &row : rows) {
+        ToolRun run = run_traced("http://alpha:123/index.html",
+                                 {"trace=write", std::string("inject=write:") + row.injected});
+        EXPECT_EQ(run.out, row.out) << row.what;
+        expect_clean_exit(run, row.what);
+    }
+#endif
 }
 
 }  // namespace
