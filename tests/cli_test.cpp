@@ -193,4 +193,22 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
 #endif
 }
 
+// Whatever the C library, the relocated data (GOT, init and fini arrays) turns read-only at
+// start: after the tool's own execve, some region is made PROT_READ.
+TEST(Cli, RelroIsAppliedAtStart) {
+#ifndef URISPLIT_STRACE
+    GTEST_SKIP() << "needs strace and perl, and a build without sanitizers";
+#else
+    char trace_file[] = "/tmp/urisplit-trace-XXXXXX";
+    int fd = mkstemp(trace_file);
+    ASSERT_GE(fd, 0);
+    run_traced("http://alpha/x", {"trace=execve,mprotect"}, trace_file);
+    std::string trace = read_all(fd);
+    unlink(trace_file);
+    std::size_t tool_start = trace.rfind("execve(");
+    ASSERT_NE(tool_start, std::string::npos) << trace;
+    EXPECT_NE(trace.find("PROT_READ) = 0", tool_start), std::string::npos) << trace;
+#endif
+}
+
 }  // namespace

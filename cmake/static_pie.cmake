@@ -1,0 +1,105 @@
+# Links programs as hardened static PIEs: on musl, whose start-up makes a handful of system
+# calls, or on glibc, whose start-up probes the CPU with CPUID, a trap on a virtual machine.
+include(CheckCXXCompilerFlag)
+
+set(URISPLIT_LIBC auto CACHE STRING "C library of the static urisplit tool: auto, musl or glibc")
+set_property(CACHE URISPLIT_LIBC PROPERTY STRINGS auto musl glibc)
+
+# Debian names musl's folders after the target's triplet, with musl in place of gnu.
+string(REGEX REPLACE "-gnu[a-z0-9]*$" "-musl" URISPLIT_MUSL_TRIPLET "${CMAKE_LIBRARY_ARCHITECTURE}")
+find_path(URISPLIT_MUSL_LIBDIR rcrt1.o PATHS /usr/lib/${URISPLIT_MUSL_TRIPLET} /usr/local/musl/lib
+          DOC "Folder of musl's libc.a and start files" NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+find_path(URISPLIT_MUSL_INCLUDEDIR string.h PATHS /usr/include/${URISPLIT_MUSL_TRIPLET}
+          /usr/local/musl/include DOC "Folder of musl's headers" NO_DEFAULT_PATH
+          NO_CMAKE_FIND_ROOT_PATH)
+
+# Stack protector, control-flow protection where the target has it, full RELRO, no executable
+# stack. _FORTIFY_SOURCE needs optimisation and glibc's checked routines, so callers add it.
+function(urisplit_harden target)
+  check_cxx_compiler_flag(-fcf-protection URISPLIT_HAS_CF_PROTECTION)
+  if(URISPLIT_HAS_CF_PROTECTION)
+    target_compile_options(${target} PRIVATE -fcf-protection)
+  else()
+    check_cxx_compiler_flag(-mbranch-protection=standard URISPLIT_HAS_BRANCH_PROTECTION)
+    if(URISPLIT_HAS_BRANCH_PROTECTION)
+      target_compile_options(${target} PRIVATE -mbranch-protection=standard)
+    endif()
+  endif()
+  target_compile_options(${target} PRIVATE -fstack-protector-strong)
+  set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  target_link_options(${target} PRIVATE LINKER:-z,relro,-z,now,-z,noexecstack)
+endfunction()
+
+function(urisplit_print_file_name out name)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${name}
+                  OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(${out} ${path} PARENT_SCOPE)
+endfunction()
+
+# A static PIE on musl. The compiler's own support files (crtbeginS.o, libgcc.a, stddef.h) are
+# kept; the C library, its headers and start files are musl's. C++ wrapper headers such as
+# <cstring> assume glibc, so the sources include the C headers; and they need no C++ runtime.
+function(urisplit_link_static_musl target)
+  if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-resource-dir
+                    OUTPUT_VARIABLE resource_dir OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(compiler_include ${resource_dir}/include)
+  else()
+    urisplit_print_file_name(compiler_include include)
+  endif()
+  urisplit_print_file_name(crtbegin crtbeginS.o)
+  urisplit_print_file_name(crtend crtendS.o)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name
+                  OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
+  target_compile_options(
+    ${target} PRIVATE -nostdinc "SHELL:-isystem ${URISPLIT_MUSL_INCLUDEDIR}"
+    "SHELL:-isystem ${compiler_include}")
+  # Start files go before the objects, the libraries and end files after them.
+  set(lib ${URISPLIT_MUSL_LIBDIR})
+  target_link_options(${target} PRIVATE -static-pie -nostdlib ${lib}/rcrt1.o ${lib}/crti.o
+                      ${crtbegin})
+  target_link_libraries(${target} PRIVATE ${lib}/libc.a ${libgcc} ${crtend} ${lib}/crtn.o)
+endfunction()
+
+# The urisplit tool as target name, linked as link says: musl or glibc (hardened static PIEs),
+# dynamic (a hardened PIE on the system's C library), or plain (for sanitizer runtimes). It
+# compiles the library's source itself, with its own C library and flags.
+function(urisplit_add_tool name link)
+  add_executable(${name} ${PROJECT_SOURCE_DIR}/src/main.cpp ${PROJECT_SOURCE_DIR}/src/uri_parse.cpp)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE -fno-exceptions -fno-rtti)
+  target_link_libraries(${name} PRIVATE urisplit_warnings)
+  if(link STREQUAL "plain")
+    return()
+  endif()
+  urisplit_harden(${name})
+  if(link STREQUAL "musl")
+    urisplit_link_static_musl(${name})
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src/static_relro.cpp)
+    return()
+  endif()
+  # Fortified string routines are glibc's; the check needs optimisation.
+  target_compile_options(
+    ${name} PRIVATE
+    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
+  if(link STREQUAL "glibc")
+    target_link_options(${name} PRIVATE -static-pie)
+  endif()
+endfunction()
+
+# Which C library the tool links: musl when asked, or when auto finds it; glibc otherwise.
+if(URISPLIT_LIBC STREQUAL "auto")
+  if(URISPLIT_MUSL_LIBDIR AND URISPLIT_MUSL_INCLUDEDIR)
+    set(URISPLIT_TOOL_LIBC musl)
+  else()
+    set(URISPLIT_TOOL_LIBC glibc)
+  endif()
+elseif(URISPLIT_LIBC MATCHES "^(musl|glibc)$")
+  set(URISPLIT_TOOL_LIBC ${URISPLIT_LIBC})
+else()
+  message(FATAL_ERROR "URISPLIT_LIBC is '${URISPLIT_LIBC}'; it takes auto, musl or glibc")
+endif()
+if(URISPLIT_TOOL_LIBC STREQUAL "musl" AND NOT (URISPLIT_MUSL_LIBDIR AND URISPLIT_MUSL_INCLUDEDIR))
+  message(FATAL_ERROR "URISPLIT_LIBC=musl, but musl was not found: apt-get install musl-tools, "
+                      "or set URISPLIT_MUSL_LIBDIR and URISPLIT_MUSL_INCLUDEDIR")
+endif()
