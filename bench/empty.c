@@ -1,2 +1,4 @@
-/* The baseline for process start: a static C program that does nothing. */
-int main(void) { return 0; }
+/* An empty C program: what the C library's start-up and exit cost on their own. */
+int main(void) {
+    return 0;
+}

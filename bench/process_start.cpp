@@ -1,17 +1,28 @@
-// Starts a program K times with posix_spawn (argument 0 chosen, standard output to /dev/null)
-// and prints microseconds per start, for urisplit and for an empty static C program, and their
-// ratio. Rounds alternate between the two so that drift of the machine hits both alike.
+// Starts each program many times with posix_spawn (argument 0 a URL, standard output to
+// /dev/null) and prints microseconds per start against the first program, the floor, with each
+// program's peak resident memory and its file size. Rounds interleave the programs, and each
+// ratio is the median of the ratios within a round, so that drift of the machine cancels out.
+// With no programs named, it runs the ones built beside it.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/ptrace.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 namespace {
+
+[[noreturn]] void cannot_run(const char *program) {
+    std::fprintf(stderr, "cannot run %s\n", program);
+    std::exit(1);
+}
 
 double microseconds_per_start(const char *program, const char *argv0, int starts) {
     posix_spawn_file_actions_t actions;
@@ -24,14 +35,44 @@ double microseconds_per_start(const char *program, const char *argv0, int starts
         pid_t pid;
         int status;
         if (posix_spawn(&pid, program, &actions, nullptr, argv, envp) != 0 ||
-            waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            std::fprintf(stderr, "cannot run %s\n", program);
-            std::exit(1);
-        }
+            waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            cannot_run(program);
     }
     std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - begin;
     posix_spawn_file_actions_destroy(&actions);
     return elapsed.count() / starts;
+}
+
+// Peak resident memory of one run, read from /proc when the program is about to exit (a ptrace
+// exit stop). wait4's figure would not do: a spawned child starts in this process's memory.
+long peak_resident_kib(const char *program, const char *argv0) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        char *argv[] = {const_cast<char *>(argv0), nullptr};
+        char *envp[] = {nullptr};
+        execve(program, argv, envp);
+        _exit(127);
+    }
+    int status;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) cannot_run(program);
+    ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT);
+    ptrace(PTRACE_CONT, pid, nullptr, nullptr);
+    waitpid(pid, &status, 0);
+    long kib = -1;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/status", static_cast<int>(pid));
+    if (std::FILE *file = std::fopen(path, "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, file))
+            if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+        std::fclose(file);
+    }
+    ptrace(PTRACE_CONT, pid, nullptr, nullptr);
+    waitpid(pid, &status, 0);
+    return kib;
 }
 
 double median(std::vector<double> values) {
@@ -43,22 +84,37 @@ double median(std::vector<double> values) {
 
 int main(int argc, char **argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s URISPLIT EMPTY [STARTS_PER_ROUND [ROUNDS]]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s STARTS_PER_ROUND ROUNDS [FLOOR PROGRAM...]\n", argv[0]);
         return 2;
     }
-    int starts = argc > 3 ? std::atoi(argv[3]) : 1000;
-    int rounds = argc > 4 ? std::atoi(argv[4]) : 11;
+    int starts = std::atoi(argv[1]);
+    int rounds = std::atoi(argv[2]);
     if (starts < 1 || rounds < 1) return 2;
-    const char *url = "http://www.example.org:8080/index.html?q=1";
-    std::vector<double> tool, empty;
-    for (int round = 0; round < rounds; ++round) {
-        tool.push_back(microseconds_per_start(argv[1], url, starts));
-        empty.push_back(microseconds_per_start(argv[2], url, starts));
+    static const char *const built[] = {URISPLIT_START_PROGRAMS};
+    const char *const *programs = argv + 3;
+    std::size_t count = static_cast<std::size_t>(argc - 3);
+    if (count == 0) {
+        programs = built;
+        count = std::size(built);
     }
-    double tool_us = median(tool), empty_us = median(empty);
+
+    const char *url = "http://www.example.org:8080/index.html?q=1";
+    std::vector<std::vector<double>> times(count);
+    for (int round = 0; round < rounds; ++round)
+        for (std::size_t i = 0; i < count; ++i)
+            times[i].push_back(microseconds_per_start(programs[i], url, starts));
     std::printf("process start, median of %d rounds of %d starts\n", rounds, starts);
-    std::printf("  urisplit            %8.1f us\n", tool_us);
-    std::printf("  empty static C      %8.1f us\n", empty_us);
-    std::printf("  ratio               %8.3f\n", tool_us / empty_us);
+    std::printf("%-48s %10s %10s %12s %10s\n", "program", "us/start", "vs floor", "peak RSS KiB",
+                "size KiB");
+    for (std::size_t i = 0; i < count; ++i) {
+        // The ratio is taken within each round, so that slow drift of the machine cancels out.
+        std::vector<double> ratios;
+        for (int round = 0; round < rounds; ++round)
+            ratios.push_back(times[i][round] / times[0][round]);
+        struct stat file;
+        double size_kib = stat(programs[i], &file) == 0 ? file.st_size / 1024.0 : 0;
+        std::printf("%-48s %10.1f %10.3f %12ld %10.1f\n", programs[i], median(times[i]),
+                    median(ratios), peak_resident_kib(programs[i], url), size_kib);
+    }
     return 0;
 }
