@@ -1,34 +1,136 @@
-# Installs the tool, the library with its header, a CMake package, a pkg-config file and the
-# manual page, all below the install prefix; and sets up CPack for a Debian package.
+# Installs the tool with its manual page (component tool), and the library with its header,
+# CMake package, pkg-config file and manual page (component dev), all below the install prefix;
+# and sets up CPack to make one Debian package of each.
+
+# Debian's multiarch layout, which its own packages use, for every prefix.
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CMAKE_INSTALL_LIBDIR)
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(URISPLIT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/urisplit)
 set(URISPLIT_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+set(URISPLIT_DEB_MAINTAINER "urisplit developers <urisplit@localhost>"
+    CACHE STRING "Maintainer of the Debian packages, as: Name <address>")
 
-install(TARGETS urisplit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS uri_parse EXPORT urisplitTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES src/uri_parse.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/urisplit)
-install(FILES man/urisplit.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(TARGET urisplit)
+  install(TARGETS urisplit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+endif()
+install(TARGETS uri_parse EXPORT urisplitTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev)
+install(FILES src/uri_parse.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/urisplit COMPONENT dev)
 
-install(EXPORT urisplitTargets NAMESPACE urisplit:: DESTINATION ${URISPLIT_CMAKE_DIR})
+install(EXPORT urisplitTargets NAMESPACE urisplit:: DESTINATION ${URISPLIT_CMAKE_DIR}
+        COMPONENT dev)
 configure_package_config_file(cmake/urisplitConfig.cmake.in urisplitConfig.cmake
                               INSTALL_DESTINATION ${URISPLIT_CMAKE_DIR})
 write_basic_package_version_file(urisplitConfigVersion.cmake COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/urisplitConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/urisplitConfigVersion.cmake
-        DESTINATION ${URISPLIT_CMAKE_DIR})
+        DESTINATION ${URISPLIT_CMAKE_DIR} COMPONENT dev)
 
 # The .pc file finds the prefix from its own place, so it stays right wherever it is installed.
 file(RELATIVE_PATH URISPLIT_PC_TO_PREFIX /${URISPLIT_PC_DIR} /)
 configure_file(cmake/urisplit.pc.in urisplit.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/urisplit.pc DESTINATION ${URISPLIT_PC_DIR})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/urisplit.pc DESTINATION ${URISPLIT_PC_DIR} COMPONENT dev)
+
+# Manual pages go in compressed, as Debian wants them; gzip -n leaves no time stamp in them.
+# parse_uri(3) and strremove(3) lead to the library's page.
+set(man_dir ${CMAKE_CURRENT_BINARY_DIR}/man)
+add_custom_command(
+  OUTPUT ${man_dir}/urisplit.1.gz ${man_dir}/uri_parse.3.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/man/urisplit.1
+          ${PROJECT_SOURCE_DIR}/man/uri_parse.3 ${man_dir}
+  COMMAND gzip -9nf ${man_dir}/urisplit.1 ${man_dir}/uri_parse.3
+  COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/parse_uri.3.gz
+  COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/strremove.3.gz
+  DEPENDS man/urisplit.1 man/uri_parse.3 VERBATIM)
+add_custom_target(urisplit_manual_pages ALL DEPENDS ${man_dir}/urisplit.1.gz
+                                                    ${man_dir}/uri_parse.3.gz)
+if(TARGET urisplit)
+  install(FILES ${man_dir}/urisplit.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+endif()
+install(FILES ${man_dir}/uri_parse.3.gz ${man_dir}/parse_uri.3.gz ${man_dir}/strremove.3.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT dev)
+
+# Each package's copyright (in Debian's machine-readable form, from LICENSE) and changelog.
+file(READ LICENSE license)
+string(REGEX REPLACE "^.*\n\n(Permission)" "\\1" license "${license}")
+string(REGEX REPLACE "\n+$" "" license "${license}")
+string(REGEX REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n" "\n " license "${license}")
+set(URISPLIT_LICENSE_TEXT " ${license}")
+set(debian_dir ${CMAKE_CURRENT_BINARY_DIR}/debian)
+configure_file(cmake/debian/copyright.in ${debian_dir}/copyright @ONLY)
+configure_file(cmake/debian/changelog.in ${debian_dir}/changelog @ONLY)
+add_custom_command(
+  OUTPUT ${debian_dir}/changelog.gz
+  COMMAND gzip -9nkf ${debian_dir}/changelog
+  DEPENDS ${debian_dir}/changelog VERBATIM)
+add_custom_target(urisplit_debian_changelog ALL DEPENDS ${debian_dir}/changelog.gz)
+set(packages dev liburisplit-dev)
+if(TARGET urisplit)
+  list(APPEND packages tool urisplit)
+  install(FILES cmake/debian/urisplit.lintian-overrides DESTINATION share/lintian/overrides
+          RENAME urisplit COMPONENT tool)
+endif()
+while(packages)
+  list(POP_FRONT packages component package)
+  install(FILES ${debian_dir}/copyright ${debian_dir}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+endwhile()
 
 set(CPACK_PACKAGE_NAME urisplit)
-set(CPACK_PACKAGE_CONTACT "urisplit developers <urisplit@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_VENDOR "urisplit developers")
+set(CPACK_PACKAGE_CONTACT "${URISPLIT_DEB_MAINTAINER}")
+# Each package's description below starts with its own synopsis, so no shared one goes first.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_GENERATOR DEB)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_COMPONENTS_ALL dev)
+if(TARGET urisplit)
+  list(APPEND CPACK_COMPONENTS_ALL tool)
+endif()
+
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME urisplit)
+set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+set(CPACK_COMPONENT_TOOL_DESCRIPTION
+    "split an HTTP URL into host, path and port
+urisplit takes an HTTP URL from argument 0 of its argument vector and writes
+its host, path and port to standard output on one line, separated by single
+spaces. The split is lenient and validates nothing; a missing port becomes 80
+and a missing path /.
+
+The tool is a small hardened static program that starts in about the time
+of an empty process, for scripts and build tools that split many URLs.")
+
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME liburisplit-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_COMPONENT_DEV_DESCRIPTION
+    "C++ library to split an HTTP URL into host, path and port
+The library behind urisplit: parse_uri splits an HTTP URL held in a writable
+buffer into host, path and port, each written into a buffer of the caller's,
+and strremove deletes the occurrences of a substring in place. Neither
+allocates memory nor keeps state.
+
+This package holds the header, the static library, a CMake package, a
+pkg-config file and the manual page.")
+
+if(BUILD_SHARED_LIBS)
+  list(APPEND CPACK_COMPONENTS_ALL lib)
+  set(CPACK_DEBIAN_LIB_PACKAGE_NAME liburisplit${PROJECT_VERSION_MAJOR})
+  set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_COMPONENT_LIB_DESCRIPTION "C++ library to split an HTTP URL (shared library)
+The shared library behind urisplit, with parse_uri and strremove.")
+  set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
+      "liburisplit${PROJECT_VERSION_MAJOR} (= ${PROJECT_VERSION})")
+endif()
 include(CPack)

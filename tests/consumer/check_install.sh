@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix twice, then builds and runs the consumer against it,
 # through find_package and through pkg-config; and once more with the source tree added as a
-# subfolder. Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER
+# subfolder, which must leave the parent's build type alone and build only the library.
+# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER PKG_CONFIG
 set -euo pipefail
-build=$1 source=$(cd "$2" && pwd) cxx=$3
+build=$1 source=$(cd "$2" && pwd) cxx=$3 pkg_config=$4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -24,17 +25,20 @@ got=$("$work/consumer/consumer")
 [ "$got" = "$expected" ] || { echo "find_package consumer printed '$got'"; exit 1; }
 
 pc_dir=$(dirname "$(find "$prefix" -name urisplit.pc)")
-flags=$(PKG_CONFIG_PATH=$pc_dir pkg-config --cflags --libs urisplit)
+flags=$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" --cflags --libs urisplit)
 # shellcheck disable=SC2086
 "$cxx" -std=c++17 "$source/main.cpp" $flags -o "$work/consumer_pc"
-got=$("$work/consumer_pc")
+got=$(LD_LIBRARY_PATH="$pc_dir/.." "$work/consumer_pc")
 [ "$got" = "$expected" ] || { echo "pkg-config consumer printed '$got'"; exit 1; }
 
 cmake -S "$source" -B "$work/subfolder" -DURISPLIT_SOURCE_DIR="$source/../.." \
   -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
-cmake --build "$work/subfolder" --target consumer >/dev/null
+cmake --build "$work/subfolder" >/dev/null
 got=$("$work/subfolder/consumer")
 [ "$got" = "$expected" ] || { echo "add_subdirectory consumer printed '$got'"; exit 1; }
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$work/subfolder/CMakeCache.txt")
+[ -z "$build_type" ] || { echo "the parent's build type became '$build_type'"; exit 1; }
+[ ! -e "$work/subfolder/urisplit/urisplit" ] || { echo "the parent built the tool"; exit 1; }
 
 got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
 [ "$got" = "alpha /index.html 123" ] || { echo "installed tool printed '$got'"; exit 1; }
