@@ -1,17 +1,28 @@
 # Links programs as hardened static PIEs: on musl, whose start-up makes a handful of system
 # calls, or on glibc, whose start-up probes the CPU with CPUID, a trap on a virtual machine.
 include(CheckCXXCompilerFlag)
+include(CheckCXXSourceCompiles)
 
 set(URISPLIT_LIBC auto CACHE STRING "C library of the static urisplit tool: auto, musl or glibc")
 set_property(CACHE URISPLIT_LIBC PROPERTY STRINGS auto musl glibc)
 
-# Debian names musl's folders after the target's triplet, with musl in place of gnu.
-string(REGEX REPLACE "-gnu[a-z0-9]*$" "-musl" URISPLIT_MUSL_TRIPLET "${CMAKE_LIBRARY_ARCHITECTURE}")
-find_path(URISPLIT_MUSL_LIBDIR rcrt1.o PATHS /usr/lib/${URISPLIT_MUSL_TRIPLET} /usr/local/musl/lib
-          DOC "Folder of musl's libc.a and start files" NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-find_path(URISPLIT_MUSL_INCLUDEDIR string.h PATHS /usr/include/${URISPLIT_MUSL_TRIPLET}
-          /usr/local/musl/include DOC "Folder of musl's headers" NO_DEFAULT_PATH
-          NO_CMAKE_FIND_ROOT_PATH)
+# Debian names musl's folders after the target's triplet, with musl in place of gnu; musl's own
+# installer uses /usr/local/musl, which only a native build can take to be for its target.
+set(musl_libdirs)
+set(musl_includedirs)
+if(CMAKE_LIBRARY_ARCHITECTURE)
+  string(REGEX REPLACE "-gnu[a-z0-9]*$" "-musl" triplet "${CMAKE_LIBRARY_ARCHITECTURE}")
+  list(APPEND musl_libdirs /usr/lib/${triplet})
+  list(APPEND musl_includedirs /usr/include/${triplet})
+endif()
+if(NOT CMAKE_CROSSCOMPILING)
+  list(APPEND musl_libdirs /usr/local/musl/lib)
+  list(APPEND musl_includedirs /usr/local/musl/include)
+endif()
+find_path(URISPLIT_MUSL_LIBDIR rcrt1.o PATHS ${musl_libdirs} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+          DOC "Folder of musl's libc.a and start files")
+find_path(URISPLIT_MUSL_INCLUDEDIR string.h PATHS ${musl_includedirs} NO_DEFAULT_PATH
+          NO_CMAKE_FIND_ROOT_PATH DOC "Folder of musl's headers")
 
 # Stack protector, control-flow protection where the target has it, full RELRO, no executable
 # stack. _FORTIFY_SOURCE needs optimisation and glibc's checked routines, so callers add it.
@@ -98,6 +109,13 @@ elseif(URISPLIT_LIBC MATCHES "^(musl|glibc)$")
   set(URISPLIT_TOOL_LIBC ${URISPLIT_LIBC})
 else()
   message(FATAL_ERROR "URISPLIT_LIBC is '${URISPLIT_LIBC}'; it takes auto, musl or glibc")
+endif()
+# Some targets' glibc cannot make a static PIE (Debian's s390x ships no rcrt1.o); the tool is
+# then a dynamically linked PIE, hardened alike.
+if(URISPLIT_TOOL_LIBC STREQUAL "glibc")
+  set(CMAKE_REQUIRED_LINK_OPTIONS -static-pie)
+  check_cxx_source_compiles("int main() { return 0; }" URISPLIT_HAS_STATIC_PIE)
+  unset(CMAKE_REQUIRED_LINK_OPTIONS)
 endif()
 if(URISPLIT_TOOL_LIBC STREQUAL "musl" AND NOT (URISPLIT_MUSL_LIBDIR AND URISPLIT_MUSL_INCLUDEDIR))
   message(FATAL_ERROR "URISPLIT_LIBC=musl, but musl was not found: apt-get install musl-tools, "

@@ -1,0 +1,14 @@
+# Shared part of the cross toolchain files: Debian's cross compiler for URISPLIT_TRIPLET, its
+# libraries under /usr/<triplet>, and qemu-user as the emulator that runs target programs.
+# qemu is started directly (no binfmt_misc registration is needed); -L lets it find the target's
+# dynamic loader, and its option -0 sets argument 0.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_C_COMPILER ${URISPLIT_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${URISPLIT_TRIPLET}-g++)
+set(CMAKE_FIND_ROOT_PATH /usr/${URISPLIT_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+find_program(URISPLIT_QEMU ${URISPLIT_QEMU_NAME} REQUIRED)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${URISPLIT_QEMU} -L /usr/${URISPLIT_TRIPLET})

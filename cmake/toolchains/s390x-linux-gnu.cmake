@@ -1,0 +1,5 @@
+# Cross build for big-endian 64-bit IBM Z Linux: apt-get install g++-s390x-linux-gnu qemu-user
+set(URISPLIT_TRIPLET s390x-linux-gnu)
+set(CMAKE_SYSTEM_PROCESSOR s390x)
+set(URISPLIT_QEMU_NAME qemu-s390x)
+include(${CMAKE_CURRENT_LIST_DIR}/linux-gnu-cross.cmake)
