@@ -18,11 +18,17 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 second=$(cd "$prefix" && find . -type f -exec md5sum {} + | sort)
 [ "$first" = "$second" ] || { echo "a second install changed the tree"; exit 1; }
 
-cmake -S "$source" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
-cmake --build "$work/consumer" >/dev/null
-got=$("$work/consumer/consumer")
-[ "$got" = "$expected" ] || { echo "find_package consumer printed '$got'"; exit 1; }
+# Builds the consumer in folder $1 with the further cmake arguments, runs it, and checks it.
+consume_with_cmake() {
+  local dir=$1 how=$2 got
+  shift 2
+  cmake -S "$source" -B "$dir" -DCMAKE_CXX_COMPILER="$cxx" "$@" >/dev/null
+  cmake --build "$dir" >/dev/null
+  got=$("$dir/consumer")
+  [ "$got" = "$expected" ] || { echo "$how consumer printed '$got'"; exit 1; }
+}
+
+consume_with_cmake "$work/consumer" find_package -DCMAKE_PREFIX_PATH="$prefix"
 
 pc_dir=$(dirname "$(find "$prefix" -name urisplit.pc)")
 flags=$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" --cflags --libs urisplit)
@@ -31,11 +37,7 @@ flags=$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" --cflags --libs urisplit)
 got=$(LD_LIBRARY_PATH="$pc_dir/.." "$work/consumer_pc")
 [ "$got" = "$expected" ] || { echo "pkg-config consumer printed '$got'"; exit 1; }
 
-cmake -S "$source" -B "$work/subfolder" -DURISPLIT_SOURCE_DIR="$source/../.." \
-  -DCMAKE_CXX_COMPILER="$cxx" >/dev/null
-cmake --build "$work/subfolder" >/dev/null
-got=$("$work/subfolder/consumer")
-[ "$got" = "$expected" ] || { echo "add_subdirectory consumer printed '$got'"; exit 1; }
+consume_with_cmake "$work/subfolder" add_subdirectory -DURISPLIT_SOURCE_DIR="$source/../.."
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$work/subfolder/CMakeCache.txt")
 [ -z "$build_type" ] || { echo "the parent's build type became '$build_type'"; exit 1; }
 [ ! -e "$work/subfolder/urisplit/urisplit" ] || { echo "the parent built the tool"; exit 1; }
