@@ -1,5 +1,6 @@
-# Links programs as hardened static PIEs: on musl, whose start-up makes a handful of system
-# calls, or on glibc, whose start-up probes the CPU with CPUID, a trap on a virtual machine.
+# How the urisplit tool is linked. By default it is a hardened static PIE: on musl, whose start-up
+# makes a handful of system calls, or on glibc, whose start-up probes the CPU with CPUID, a trap
+# on a virtual machine.
 include(CheckCXXCompilerFlag)
 include(CheckCXXSourceCompiles)
 
