@@ -1,17 +1,26 @@
 // Starts the built tool with a chosen argument 0 and checks what it writes and how it exits.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <link.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include <string>
 #include <vector>
 
 namespace {
 
-enum class Output { Pipe, Closed, Full, BrokenPipe };
+enum class Output { Pipe, Closed, Full, BrokenPipe, Datagram };
 
 struct ToolRun {
     std::string out, err;
@@ -27,32 +36,62 @@ std::string read_all(int fd) {
     return text;
 }
 
-// Starts program with the given argument vector (argv ends with nullptr) and no environment.
-ToolRun spawn(const char *program, char *const argv[], Output output = Output::Pipe) {
-    int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+// Each datagram waiting on the socket, in order, and closes it.
+std::vector<std::string> read_datagrams(int fd) {
+    std::vector<std::string> datagrams;
+    char datagram[4096];
+    ssize_t n;
+    while ((n = recv(fd, datagram, sizeof datagram, MSG_DONTWAIT)) >= 0)
+        datagrams.emplace_back(datagram, static_cast<size_t>(n));
+    close(fd);
+    return datagrams;
+}
+
+// The tool's standard output (-1: closed) and the end the test reads (-1: none).
+struct OutputEnds {
+    int tool = -1, reader = -1;
+};
+
+OutputEnds open_output(Output output) {
+    int ends[2] = {-1, -1};
     switch (output) {
         case Output::Pipe:
         case Output::BrokenPipe:
-            posix_spawn_file_actions_adddup2(&actions, out_pipe[1], STDOUT_FILENO);
-            break;
+            if (pipe(ends) != 0) return {};
+            if (output == Output::BrokenPipe) close(ends[0]);
+            return {ends[1], output == Output::Pipe ? ends[0] : -1};
         case Output::Closed:
-            posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
-            break;
+            return {};
         case Output::Full:
-            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/full", O_WRONLY, 0);
-            break;
+            return {open("/dev/full", O_WRONLY | O_CLOEXEC), -1};
+        case Output::Datagram:
+            if (socketpair(AF_UNIX, SOCK_DGRAM, 0, ends) != 0) return {};
+            return {ends[1], ends[0]};
     }
-    if (output == Output::BrokenPipe) close(out_pipe[0]);
-    // The child starts with SIGPIPE at its default action, whatever this process does with it.
+    return {};
+}
+
+// Starts program with the given argument vector (argv ends with nullptr), no environment,
+// standard output on output_fd (closed when -1), standard error into a pipe read into run.err,
+// and SIGPIPE and SIGXFSZ at their default actions. Closes output_fd here. While the program
+// runs, while_running(pid) may look at it.
+template <typename WhileRunning>
+ToolRun spawn(const char *program, char *const argv[], int output_fd, WhileRunning while_running) {
+    int err_pipe[2];
+    if (pipe(err_pipe) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], STDERR_FILENO);
+    if (output_fd < 0)
+        posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+    else
+        posix_spawn_file_actions_adddup2(&actions, output_fd, STDOUT_FILENO);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t default_signals;
     sigemptyset(&default_signals);
     sigaddset(&default_signals, SIGPIPE);
+    sigaddset(&default_signals, SIGXFSZ);
     posix_spawnattr_setsigdefault(&attributes, &default_signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 
@@ -60,9 +99,9 @@ ToolRun spawn(const char *program, char *const argv[], Output output = Output::P
     pid_t pid = -1;
     ToolRun run;
     int spawn_error = posix_spawn(&pid, program, &actions, &attributes, argv, envp);
-    close(out_pipe[1]);
+    if (output_fd >= 0) close(output_fd);
     close(err_pipe[1]);
-    if (output != Output::BrokenPipe) run.out = read_all(out_pipe[0]);
+    if (spawn_error == 0) while_running(pid);
     run.err = read_all(err_pipe[0]);
     if (spawn_error == 0) waitpid(pid, &run.wait_status, 0);
     posix_spawn_file_actions_destroy(&actions);
@@ -70,16 +109,40 @@ ToolRun spawn(const char *program, char *const argv[], Output output = Output::P
     return run;
 }
 
-// argv0 == nullptr starts the tool with an empty argument vector. A cross build's tool is started
-// through its emulator, whose option -0 sets argument 0.
-ToolRun run_tool(const char *argv0, Output output = Output::Pipe, const char *argv1 = nullptr) {
+ToolRun spawn(const char *program, char *const argv[], Output output = Output::Pipe) {
+    OutputEnds ends = open_output(output);
+    std::string out;
+    ToolRun run = spawn(program, argv, ends.tool, [&](pid_t) {
+        if (output == Output::Pipe) out = read_all(ends.reader);
+    });
+    if (output == Output::Datagram) {
+        for (const std::string &datagram : read_datagrams(ends.reader)) out += "[" + datagram + "]";
+    }
+    run.out = out;
+    return run;
+}
+
+// The argument vector that starts the tool with argv0 (nullptr: an empty vector) and argv1. A
+// cross build's tool is started through its emulator, whose option -0 sets argument 0.
+std::vector<const char *> tool_argv(const char *argv0, const char *argv1 = nullptr) {
 #ifdef URISPLIT_EMULATOR
-    const char *argv[] = {URISPLIT_EMULATOR, "-0", argv0, URISPLIT_BINARY, argv1, nullptr};
-    return spawn(argv[0], const_cast<char *const *>(argv), output);
+    return {URISPLIT_EMULATOR, "-0", argv0, URISPLIT_BINARY, argv1, nullptr};
 #else
-    char *argv[] = {const_cast<char *>(argv0), const_cast<char *>(argv1), nullptr};
-    return spawn(URISPLIT_BINARY, argv, output);
+    return {argv0, argv1, nullptr};
 #endif
+}
+
+const char *tool_program() {
+#ifdef URISPLIT_EMULATOR
+    return tool_argv(nullptr)[0];
+#else
+    return URISPLIT_BINARY;
+#endif
+}
+
+ToolRun run_tool(const char *argv0, Output output = Output::Pipe, const char *argv1 = nullptr) {
+    std::vector<const char *> argv = tool_argv(argv0, argv1);
+    return spawn(tool_program(), const_cast<char *const *>(argv.data()), output);
 }
 
 void expect_clean_exit(const ToolRun &run, const std::string &what) {
@@ -147,6 +210,198 @@ TEST(Cli, ExitsZeroWhateverHappensToOutput) {
         expect_clean_exit(run_tool("http://alpha/x", row.output), row.what);
 }
 
+// One write(2) per record: a reader of a datagram socket gets exactly one datagram.
+TEST(Cli, OneWritePerRecord) {
+    ToolRun run = run_tool("http://alpha:123/index.html", Output::Datagram);
+    EXPECT_EQ(run.out, "[alpha /index.html 123]");
+    expect_clean_exit(run, "datagram socket");
+}
+
+// Under a file-size limit the output takes what the limit allows; the write past it fails with
+// EFBIG and raises SIGXFSZ, which must not kill the tool.
+TEST(Cli, FileSizeLimit) {
+    const struct {
+        rlim_t limit;
+        const char *out;
+    } rows[] = {{0, ""}, {10, "alpha /ind"}};
+    for (const auto &row : rows) {
+        char file_name[] = "/tmp/urisplit-out-XXXXXX";
+        int fd = mkstemp(file_name);
+        ASSERT_GE(fd, 0);
+        unlink(file_name);
+        struct rlimit saved, limited;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        limited = {row.limit, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limited);  // inherited by the tool; this process writes no file
+        std::vector<const char *> argv = tool_argv("http://alpha:123/index.html");
+        ToolRun run =
+            spawn(tool_program(), const_cast<char *const *>(argv.data()), dup(fd), [](pid_t) {});
+        setrlimit(RLIMIT_FSIZE, &saved);
+        lseek(fd, 0, SEEK_SET);
+        EXPECT_EQ(read_all(fd), row.out) << "limit " << row.limit;
+        expect_clean_exit(run, "file-size limit " + std::to_string(row.limit));
+    }
+}
+
+std::string read_file(const std::string &name) {
+    std::ifstream file(name, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Waits up to five seconds for pid to sleep in one of the system calls; false if it never does.
+bool wait_in_syscall(pid_t pid, std::initializer_list<long> numbers) {
+    for (int tries = 0; tries < 500; ++tries) {
+        long number = -1;
+        std::istringstream(read_file("/proc/" + std::to_string(pid) + "/syscall")) >> number;
+        for (long wanted : numbers)
+            if (number == wanted) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// A pipe of one page, filled to the brim, that stays non-blocking or not as asked; returns the
+// filler. The tool writing to it must wait until the reader drains it.
+std::string fill_small_pipe(int ends[2], bool non_blocking) {
+    if (pipe(ends) != 0) return "";
+    fcntl(ends[1], F_SETPIPE_SZ, 4096);
+    fcntl(ends[1], F_SETFL, O_NONBLOCK);
+    std::string filler;
+    while (write(ends[1], "f", 1) == 1) filler += 'f';
+    if (!non_blocking) fcntl(ends[1], F_SETFL, 0);
+    return filler;
+}
+
+// Runs the tool on argv0 with its standard output a full pipe, calls stalled(pid) once the tool
+// sleeps in one of the system calls, then drains the pipe; returns the run, with the filler
+// taken off what the tool wrote.
+template <typename Stalled>
+ToolRun run_stalled(const char *argv0, bool non_blocking, std::initializer_list<long> syscalls,
+                    Stalled stalled) {
+    int ends[2];
+    std::string filler = fill_small_pipe(ends, non_blocking);
+    std::string out;
+    std::vector<const char *> argv = tool_argv(argv0);
+    ToolRun run =
+        spawn(tool_program(), const_cast<char *const *>(argv.data()), ends[1], [&](pid_t pid) {
+            EXPECT_TRUE(wait_in_syscall(pid, syscalls)) << "the tool never waited on its output";
+            stalled(pid);
+            out = read_all(ends[0]);
+        });
+    EXPECT_EQ(out.compare(0, filler.size(), filler), 0);
+    run.out = out.substr(std::min(filler.size(), out.size()));
+    return run;
+}
+
+// Another process may have made the shared output non-blocking; a full one is waited on.
+TEST(Cli, WaitsOnAFullNonBlockingOutput) {
+    ToolRun run =
+        run_stalled("http://alpha:123/index.html", true, {SYS_poll, SYS_ppoll}, [](pid_t) {});
+    EXPECT_EQ(run.out, "alpha /index.html 123");
+    expect_clean_exit(run, "full non-blocking pipe");
+}
+
+// While the tool runs, its argument area holds the edited text, then only NULs up to where the
+// original text ended: nothing of the deleted markers' tail shows in ps.
+TEST(Cli, PsShowsTheEditedText) {
+#ifdef URISPLIT_EMULATOR
+    GTEST_SKIP() << "/proc/PID/cmdline shows the emulator's arguments";
+#endif
+    const struct {
+        const char *argv0;
+        std::string cmdline;
+    } rows[] = {
+        {"http://alpha:123/index.html", "alpha:123/index.html" + std::string(8, '\0')},
+        {"http://a/http://b/secret-token", "a/b/secret-token" + std::string(15, '\0')},
+        {"see http://x", "see x" + std::string(8, '\0')},
+    };
+    for (const auto &row : rows) {
+        std::string cmdline;
+        run_stalled(row.argv0, false, {SYS_write}, [&](pid_t pid) {
+            cmdline = read_file("/proc/" + std::to_string(pid) + "/cmdline");
+        });
+        EXPECT_EQ(cmdline, row.cmdline) << row.argv0;
+    }
+}
+
+struct Mapping {
+    uintptr_t start, end, offset;
+    std::string permissions, path;
+};
+
+// The lines of /proc/PID/maps.
+std::vector<Mapping> parse_maps(const std::string &maps) {
+    std::vector<Mapping> mappings;
+    std::istringstream lines(maps);
+    for (std::string line; std::getline(lines, line);) {
+        unsigned long long start, end, offset;
+        char permissions[5] = "";
+        int path_at = 0;
+        if (std::sscanf(line.c_str(), "%llx-%llx %4s %llx %*s %*s %n", &start, &end, permissions,
+                        &offset, &path_at) < 4 ||
+            path_at == 0)
+            continue;
+        mappings.push_back({static_cast<uintptr_t>(start), static_cast<uintptr_t>(end),
+                            static_cast<uintptr_t>(offset), permissions, line.substr(path_at)});
+    }
+    return mappings;
+}
+
+// The relocated data (GOT, init and fini arrays) is read-only by the time main runs, whatever
+// makes it so (the dynamic loader, glibc's static start-up, or the tool itself on musl): each
+// page of the file's GNU_RELRO segment, placed at the load base, is mapped read-only, and the
+// page after it still writable.
+TEST(Cli, RelroIsReadOnlyAtStart) {
+#ifdef URISPLIT_EMULATOR
+    GTEST_SKIP() << "/proc/PID/maps shows the emulator's mappings";
+#else
+    std::string program = read_file(URISPLIT_BINARY);
+    ASSERT_GE(program.size(), sizeof(ElfW(Ehdr)));
+    const auto *header = reinterpret_cast<const ElfW(Ehdr) *>(program.data());
+    const auto *segments = reinterpret_cast<const ElfW(Phdr) *>(program.data() + header->e_phoff);
+    const ElfW(Phdr) *relro = nullptr;
+    for (int i = 0; i < header->e_phnum; ++i)
+        if (segments[i].p_type == PT_GNU_RELRO) relro = &segments[i];
+    ASSERT_NE(relro, nullptr) << "no GNU_RELRO segment";
+
+    char *real_path = realpath(URISPLIT_BINARY, nullptr);
+    ASSERT_NE(real_path, nullptr);
+    std::string program_path = real_path;
+    std::free(real_path);
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    // The load address changes from run to run, and a fault in the page arithmetic may show at
+    // only some of them: 16 runs miss one that shows at half of them once in 65,536.
+    for (int run = 0; run < 16; ++run) {
+        std::string maps;
+        run_stalled("http://alpha/x", false, {SYS_write},
+                    [&](pid_t pid) { maps = read_file("/proc/" + std::to_string(pid) + "/maps"); });
+        std::vector<Mapping> mappings = parse_maps(maps);
+        uintptr_t base = 0;
+        for (const Mapping &mapping : mappings)
+            if (base == 0 && mapping.offset == 0 && mapping.path == program_path)
+                base = mapping.start;
+        ASSERT_NE(base, 0u) << maps;
+        auto permissions_at = [&](uintptr_t address) -> std::string {
+            for (const Mapping &mapping : mappings)
+                if (address >= mapping.start && address < mapping.end) return mapping.permissions;
+            return "unmapped";
+        };
+        uintptr_t first = (base + relro->p_vaddr) & ~(page - 1);
+        uintptr_t end = (base + relro->p_vaddr + relro->p_memsz) & ~(page - 1);
+        ASSERT_LT(first, end) << "the segment fills no whole page";
+        for (uintptr_t address = first; address < end; address += page)
+            ASSERT_EQ(permissions_at(address), "r--p") << std::hex << address << "\n" << maps;
+        std::string after = permissions_at(end);
+        ASSERT_TRUE(after == "rw-p" || after == "unmapped") << std::hex << end << "\n" << maps;
+    }
+#endif
+}
+
+// On Linux 5.18 and later the kernel passes an empty argument vector as {""}, so this reaches the
+// empty text, not the tool's guard against a null argument 0: that guard can only be reached on
+// older kernels, and no test here can reach it.
 TEST(Cli, EmptyArgumentVector) {
 #ifdef URISPLIT_EMULATOR
     GTEST_SKIP() << "the emulator cannot start a program without argument 0";
@@ -157,11 +412,10 @@ TEST(Cli, EmptyArgumentVector) {
 }
 
 #ifdef URISPLIT_STRACE
-// Runs the tool on argv0 under strace with the given -e expressions (trace=..., inject=...),
-// tracing to trace_file. Perl sets argument 0, as strace cannot.
-ToolRun run_traced(const char *argv0, std::vector<std::string> expressions,
-                   const char *trace_file = "/dev/null") {
-    std::vector<const char *> argv = {URISPLIT_STRACE, "-qq", "-o", trace_file};
+// Runs the tool on argv0 under strace with the given -e expressions (trace=..., inject=...).
+// Perl sets argument 0, as strace cannot.
+ToolRun run_traced(const char *argv0, std::vector<std::string> expressions) {
+    std::vector<const char *> argv = {URISPLIT_STRACE, "-qq", "-o", "/dev/null"};
     for (const std::string &expression : expressions) {
         argv.push_back("-e");
         argv.push_back(expression.c_str());
@@ -173,50 +427,46 @@ ToolRun run_traced(const char *argv0, std::vector<std::string> expressions,
 }
 #endif
 
-// The rare paths of the output loop, reached by making write(2) fail or come up short: strace
-// skips the real call and returns what it is told.
+// The rare paths of the output loop, reached by making write(2) or poll(2) fail or come up
+// short: strace skips the real call and returns what it is told. Errors on both sides of EINTR
+// and EAGAIN in number end the output; a zero-byte write ends it even with a stale EINTR in errno.
 TEST(Cli, OutputSurvivesWhatWriteReturns) {
 #ifndef URISPLIT_STRACE
     GTEST_SKIP() << "needs strace and perl, and a build without sanitizers";
 #else
     const std::string record = "alpha /index.html 123";
     const struct {
-        const char *injected, *what;
+        std::vector<std::string> injected;
+        const char *what;
         std::string out;
     } rows[] = {
-        {"error=EINTR:when=1", "interrupted once", record},
-        {"error=EINTR:when=1..3", "interrupted three times", record},
-        {"retval=5:when=1", "5 bytes taken, the rest sent next", record.substr(5)},
-        {"retval=20:when=1", "all but the last byte taken", record.substr(20)},
-        {"retval=0:when=1", "no progress: give up", ""},
-        {"retval=0", "no progress ever: give up, not loop", ""},
-        {"error=EIO:when=1", "an error: give up", ""},
-        {"error=EAGAIN", "would block: give up", ""},
+        {{"write:error=EINTR:when=1"}, "interrupted once", record},
+        {{"write:error=EINTR:when=1..3"}, "interrupted three times", record},
+        {{"write:retval=5:when=1"}, "5 bytes taken, the rest sent next", record.substr(5)},
+        {{"write:retval=20:when=1"}, "all but the last byte taken", record.substr(20)},
+        {{"write:retval=0:when=1"}, "no progress: give up", ""},
+        {{"write:retval=0"}, "no progress ever: give up, not loop", ""},
+        {{"rt_sigaction:error=EINTR", "write:retval=0:when=1"}, "no progress, stale EINTR", ""},
+        {{"write:error=EPERM:when=1"}, "EPERM: give up", ""},
+        {{"write:error=ENOENT:when=1"}, "ENOENT: give up", ""},
+        {{"write:error=EIO:when=1"}, "EIO: give up", ""},
+        {{"write:error=EFBIG:when=1"}, "EFBIG: give up", ""},
+        {{"write:error=EPIPE:when=1"}, "EPIPE: give up", ""},
+        {{"write:error=EAGAIN:when=1"}, "would block: wait, then write", record},
+        {{"write:error=EAGAIN:when=1..3"}, "would block three times", record},
+        {{"write:error=EAGAIN:when=1", "poll,ppoll:error=EINTR:when=1"},
+         "wait interrupted",
+         record},
+        {{"write:error=EAGAIN:when=1", "poll,ppoll:error=ENOMEM"}, "cannot wait: give up", ""},
     };
     for (const auto &row : rows) {
-        ToolRun run = run_traced("http://alpha:123/index.html",
-                                 {"trace=write", std::string("inject=write:") + row.injected});
+        std::vector<std::string> expressions;
+        for (const std::string &injected : row.injected)
+            expressions.push_back("inject=" + injected);
+        ToolRun run = run_traced("http://alpha:123/index.html", expressions);
         EXPECT_EQ(run.out, row.out) << row.what;
         expect_clean_exit(run, row.what);
     }
-#endif
-}
-
-// Whatever the C library, the relocated data (GOT, init and fini arrays) turns read-only at
-// start: after the tool's own execve, some region is made PROT_READ.
-TEST(Cli, RelroIsAppliedAtStart) {
-#ifndef URISPLIT_STRACE
-    GTEST_SKIP() << "needs strace and perl, and a build without sanitizers";
-#else
-    char trace_file[] = "/tmp/urisplit-trace-XXXXXX";
-    int fd = mkstemp(trace_file);
-    ASSERT_GE(fd, 0);
-    run_traced("http://alpha/x", {"trace=execve,mprotect"}, trace_file);
-    std::string trace = read_all(fd);
-    unlink(trace_file);
-    std::size_t tool_start = trace.rfind("execve(");
-    ASSERT_NE(tool_start, std::string::npos) << trace;
-    EXPECT_NE(trace.find("PROT_READ) = 0", tool_start), std::string::npos) << trace;
 #endif
 }
 
