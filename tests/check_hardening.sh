@@ -1,26 +1,57 @@
 #!/usr/bin/env bash
 # Checks from the file alone that a program is hardened: a position-independent executable, full
-# RELRO (a GNU_RELRO segment and BIND_NOW), a stack that cannot execute, and a stack-protector
-# canary read and checked in main. CANARY is how the target reads it: an instruction pattern in
-# main where the canary lives at the thread pointer, or the global's name where it lives in a
-# global (glibc on arm64), reached through the GOT.
-# Usage: check_hardening.sh PROGRAM READELF OBJDUMP CANARY
+# RELRO (a GNU_RELRO segment and BIND_NOW), a stack that cannot execute, a stack-protector canary
+# read and checked in main, and, where LANDING_PAD names one, main compiled with a control-flow
+# landing pad. CANARY is how the target reads the canary: an instruction pattern in main where it
+# lives at the thread pointer, or the global's name where it lives in a global (glibc on arm64).
+#
+# The program as shipped is stripped, so main cannot be found in it by name. It gets the checks
+# that need no symbols, and its code must be byte for byte the code checked in PROGRAM. SHIPPED
+# is that file (the one in a package); without it, a copy of PROGRAM is stripped with STRIP, as
+# the packages are.
+# Usage: check_hardening.sh PROGRAM READELF OBJDUMP OBJCOPY STRIP CANARY LANDING_PAD [SHIPPED]
 set -euo pipefail
-program=$1 readelf=$2 objdump=$3 canary=$4
-headers=$("$readelf" -hlW "$program")
-dynamic=$("$readelf" -dW "$program")
-symbols=$("$readelf" -sW "$program")
-# GNU objdump names the function with --disassemble=, LLVM's with --disassemble-symbols=.
-main=$("$objdump" -d --disassemble=main "$program" 2>/dev/null ||
-  "$objdump" -d --disassemble-symbols=main "$program")
+program=$1 readelf=$2 objdump=$3 objcopy=$4 strip=$5 canary=$6 landing_pad=$7 shipped=${8:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+if [ -z "$shipped" ]; then
+  shipped=$work/stripped
+  "$strip" -o "$shipped" "$program"
+fi
+
 failed=0
 expect() {
   if grep -qE -- "$3" <<<"$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
 }
-expect "ELF type DYN (position-independent)" "$headers" 'Type: +DYN'
-expect "a GNU_RELRO segment" "$headers" '^ *GNU_RELRO '
-expect "BIND_NOW" "$dynamic" 'BIND_NOW|Flags:.* NOW'
-expect "a stack without execute permission" "$headers" '^ *GNU_STACK( +0x[0-9a-f]+){5} +RW +0x'
-expect "canary read ($canary)" "$main$symbols" "$canary"
-expect "canary checked in main" "$main" '__stack_chk_fail'
+check_elf() {
+  local headers dynamic
+  headers=$("$readelf" -hlW "$1")
+  dynamic=$("$readelf" -dW "$1")
+  expect "$2: ELF type DYN (position-independent)" "$headers" 'Type: +DYN'
+  expect "$2: a GNU_RELRO segment" "$headers" '^ *GNU_RELRO '
+  expect "$2: BIND_NOW" "$dynamic" 'BIND_NOW|Flags:.* NOW'
+  expect "$2: a stack without execute permission" "$headers" \
+    '^ *GNU_STACK( +0x[0-9a-f]+){5} +RW +0x'
+}
+
+check_elf "$program" built
+# GNU objdump names the function with --disassemble=, LLVM's with --disassemble-symbols=.
+main=$("$objdump" -d --disassemble=main "$program" 2>/dev/null ||
+  "$objdump" -d --disassemble-symbols=main "$program")
+expect "built: canary read ($canary)" "$main$("$readelf" -sW "$program")" "$canary"
+expect "built: canary checked in main" "$main" '__stack_chk_fail'
+if [ -n "$landing_pad" ]; then
+  expect "built: main starts with a landing pad ($landing_pad)" \
+    "$(grep -E -m1 '^ +[0-9a-f]+:' <<<"$main")" "$landing_pad"
+fi
+
+check_elf "$shipped" shipped
+"$objcopy" -O binary --only-section=.text "$program" "$work/built.text"
+"$objcopy" -O binary --only-section=.text "$shipped" "$work/shipped.text"
+if [ -s "$work/built.text" ] && cmp -s "$work/built.text" "$work/shipped.text"; then
+  echo "ok: shipped: the same code as built"
+else
+  echo "FAILED: shipped: the same code as built"
+  failed=1
+fi
 exit "$failed"
