@@ -20,7 +20,7 @@ endif()
 install(TARGETS uri_parse EXPORT urisplitTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev)
-install(FILES src/uri_parse.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/urisplit COMPONENT dev)
+install(FILES src/uri_parse.h src/urisplit.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/urisplit COMPONENT dev)
 
 install(EXPORT urisplitTargets NAMESPACE urisplit:: DESTINATION ${URISPLIT_CMAKE_DIR}
         COMPONENT dev)
@@ -37,7 +37,7 @@ configure_file(cmake/urisplit.pc.in urisplit.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/urisplit.pc DESTINATION ${URISPLIT_PC_DIR} COMPONENT dev)
 
 # Manual pages go in compressed, as Debian wants them; gzip -n leaves no time stamp in them.
-# parse_uri(3) and strremove(3) lead to the library's page.
+# parse_uri(3), strremove(3) and their C names lead to the library's page.
 set(man_dir ${CMAKE_CURRENT_BINARY_DIR}/man)
 add_custom_command(
   OUTPUT ${man_dir}/urisplit.1.gz ${man_dir}/uri_parse.3.gz
@@ -47,6 +47,8 @@ add_custom_command(
   COMMAND gzip -9nf ${man_dir}/urisplit.1 ${man_dir}/uri_parse.3
   COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/parse_uri.3.gz
   COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/strremove.3.gz
+  COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/urisplit_parse_uri.3.gz
+  COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/urisplit_strremove.3.gz
   DEPENDS man/urisplit.1 man/uri_parse.3 VERBATIM)
 add_custom_target(urisplit_manual_pages ALL DEPENDS ${man_dir}/urisplit.1.gz
                                                     ${man_dir}/uri_parse.3.gz)
@@ -54,6 +56,7 @@ if(TARGET urisplit)
   install(FILES ${man_dir}/urisplit.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
 endif()
 install(FILES ${man_dir}/uri_parse.3.gz ${man_dir}/parse_uri.3.gz ${man_dir}/strremove.3.gz
+              ${man_dir}/urisplit_parse_uri.3.gz ${man_dir}/urisplit_strremove.3.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT dev)
 
 # Each package's copyright (in Debian's machine-readable form, from LICENSE) and changelog.

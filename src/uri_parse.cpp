@@ -87,7 +87,8 @@ void split_remainder(const char *remainder, const char *end, char *host, char *p
 
 }  // namespace
 
-char *strremove(char *str, const char *sub) {
+// C linkage makes these the functions that urisplit.h declares; the C++ names below share them.
+extern "C" char *urisplit_strremove(char *str, const char *sub) {
     size_t sub_length = strlen(sub);
     if (sub_length == 0) return str;
     char *first = find(str, sub, sub_length);
@@ -95,7 +96,7 @@ char *strremove(char *str, const char *sub) {
     return str;
 }
 
-int parse_uri(char *uri, char *host, char *path, char *port) {
+extern "C" int urisplit_parse_uri(char *uri, char *host, char *path, char *port) {
     copy_field(path, "/", 1);
     char *first_marker = find(uri, SCHEME_MARKER, SCHEME_MARKER_LENGTH);
     if (first_marker == nullptr) return -1;
@@ -118,6 +119,14 @@ int parse_uri(char *uri, char *host, char *path, char *port) {
     const char *end = remove_from(first_marker, text_end, SCHEME_MARKER, SCHEME_MARKER_LENGTH);
     split_remainder(uri, end, host, path, port);
     return 1;
+}
+
+char *strremove(char *str, const char *sub) {
+    return urisplit_strremove(str, sub);
+}
+
+int parse_uri(char *uri, char *host, char *path, char *port) {
+    return urisplit_parse_uri(uri, host, path, port);
 }
 
 }  // namespace urisplit

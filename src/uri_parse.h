@@ -3,10 +3,13 @@
 
 #include <stddef.h>
 
+#include "urisplit.h"
+
+// The C++ interface: the same routines as urisplit_strremove and urisplit_parse_uri.
 namespace urisplit {
 
 // Size in bytes of each field buffer handed to parse_uri: a field holds at most 1023 bytes.
-constexpr size_t FIELD_BUFFER_SIZE = 1024;
+constexpr size_t FIELD_BUFFER_SIZE = URISPLIT_FIELD_BUFFER_SIZE;
 
 // Deletes from str, in place and left to right, each occurrence of sub found by a search that
 // resumes where the last deleted occurrence began; returns str. An empty sub changes nothing;

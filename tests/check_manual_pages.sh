@@ -40,7 +40,9 @@ for page in "$@"; do
       .EX) in_block=1 ;;
       .EE)
         run_example
-        [ -z "$program" ] || printf '%s' "$program" >"$work/example.cpp"
+        extension=cpp
+        [[ $program != *'<urisplit/urisplit.h>'* ]] || extension=c
+        [ -z "$program" ] || printf '%s' "$program" >"$work/example.$extension"
         in_block=0 program="" ;;
       *)
         [ "$in_block" = 1 ] || continue

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Installs the build into a fresh prefix twice, then builds and runs the consumer against it,
-# through find_package and through pkg-config; and once more with the source tree added as a
-# subfolder, which must leave the parent's build type alone and build only the library.
-# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER PKG_CONFIG
+# Installs the build into a fresh prefix twice, then builds and runs the consumers against it,
+# the C++ one and the C one, through find_package and through pkg-config; and once more with the
+# source tree added as a subfolder, which must leave the parent's build type alone and build
+# only the library. The C consumer is a C-only project, built with the C compiler and strict
+# C99 flags, and must not need the C++ runtime.
+# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER C_COMPILER PKG_CONFIG
 set -euo pipefail
-build=$1 source=$(cd "$2" && pwd) cxx=$3 pkg_config=$4
+build=$1 source=$(cd "$2" && pwd) cxx=$3 cc=$4 pkg_config=$5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -18,24 +20,39 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 second=$(cd "$prefix" && find . -type f -exec md5sum {} + | sort)
 [ "$first" = "$second" ] || { echo "a second install changed the tree"; exit 1; }
 
-# Builds the consumer in folder $1 with the further cmake arguments, runs it, and checks it.
-consume_with_cmake() {
-  local dir=$1 how=$2 got
-  shift 2
-  cmake -S "$source" -B "$dir" -DCMAKE_CXX_COMPILER="$cxx" "$@" >/dev/null
-  cmake --build "$dir" >/dev/null
-  got=$("$dir/consumer")
+c_flags=(-std=c99 -Wall -Wextra -pedantic -Werror)
+# Runs a consumer program and checks what it prints; a C one must not need the C++ runtime.
+check_consumer() {
+  local program=$1 how=$2 got
+  got=$(LD_LIBRARY_PATH=$libdir "$program")
   [ "$got" = "$expected" ] || { echo "$how consumer printed '$got'"; exit 1; }
+  if [[ $how == C\ * ]] && readelf -dW "$program" | grep -q 'NEEDED.*libstdc++'; then
+    echo "$how consumer needs the C++ runtime"
+    exit 1
+  fi
 }
 
-consume_with_cmake "$work/consumer" find_package -DCMAKE_PREFIX_PATH="$prefix"
+# Builds the consumer in folder $1 with the further cmake arguments, runs it, and checks it.
+consume_with_cmake() {
+  local dir=$1 how=$2
+  shift 2
+  cmake -S "$source" -B "$dir" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" \
+    -DCMAKE_C_FLAGS="${c_flags[*]}" "$@" >/dev/null
+  cmake --build "$dir" >/dev/null
+  check_consumer "$dir/consumer" "$how"
+}
 
 pc_dir=$(dirname "$(find "$prefix" -name urisplit.pc)")
-flags=$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" --cflags --libs urisplit)
-# shellcheck disable=SC2086
-"$cxx" -std=c++17 "$source/main.cpp" $flags -o "$work/consumer_pc"
-got=$(LD_LIBRARY_PATH="$pc_dir/.." "$work/consumer_pc")
-[ "$got" = "$expected" ] || { echo "pkg-config consumer printed '$got'"; exit 1; }
+libdir=$pc_dir/..
+consume_with_cmake "$work/consumer" "C++ find_package" -DCMAKE_PREFIX_PATH="$prefix"
+consume_with_cmake "$work/consumer_c" "C find_package" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCONSUMER_LANGUAGE=C
+
+read -ra flags <<<"$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" --cflags --libs urisplit)"
+"$cxx" -std=c++17 "$source/main.cpp" "${flags[@]}" -o "$work/consumer_pc"
+check_consumer "$work/consumer_pc" "C++ pkg-config"
+"$cc" "${c_flags[@]}" "$source/main.c" "${flags[@]}" -o "$work/consumer_c_pc"
+check_consumer "$work/consumer_c_pc" "C pkg-config"
 
 consume_with_cmake "$work/subfolder" add_subdirectory -DURISPLIT_SOURCE_DIR="$source/../.."
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$work/subfolder/CMakeCache.txt")
@@ -44,4 +61,4 @@ build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$work/subfolder/CMakeCache
 
 got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
 [ "$got" = "alpha /index.html 123" ] || { echo "installed tool printed '$got'"; exit 1; }
-echo "consumed through find_package, pkg-config and add_subdirectory: $expected"
+echo "consumed from C++ and C through find_package and pkg-config, and through add_subdirectory: $expected"
