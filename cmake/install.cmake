@@ -19,7 +19,8 @@ if(TARGET urisplit)
 endif()
 install(TARGETS uri_parse EXPORT urisplitTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev)
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES src/uri_parse.h src/urisplit.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/urisplit COMPONENT dev)
 
 install(EXPORT urisplitTargets NAMESPACE urisplit:: DESTINATION ${URISPLIT_CMAKE_DIR}
@@ -31,10 +32,16 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/urisplitConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/urisplitConfigVersion.cmake
         DESTINATION ${URISPLIT_CMAKE_DIR} COMPONENT dev)
 
-# The .pc file finds the prefix from its own place, so it stays right wherever it is installed.
-file(RELATIVE_PATH URISPLIT_PC_TO_PREFIX /${URISPLIT_PC_DIR} /)
-configure_file(cmake/urisplit.pc.in urisplit.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/urisplit.pc DESTINATION ${URISPLIT_PC_DIR} COMPONENT dev)
+# The .pc file is written when installing, once the prefix (--prefix, or CPack's /usr) is known.
+set(pc_file ${CMAKE_CURRENT_BINARY_DIR}/urisplit.pc)
+install(CODE "set(URISPLIT_PC_INCLUDEDIR [[${CMAKE_INSTALL_INCLUDEDIR}]])
+set(URISPLIT_PC_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
+set(URISPLIT_PC_IN [[${PROJECT_SOURCE_DIR}/cmake/urisplit.pc.in]])
+set(URISPLIT_PC_OUT [[${pc_file}]])
+set(PROJECT_DESCRIPTION [[${PROJECT_DESCRIPTION}]])
+set(PROJECT_VERSION ${PROJECT_VERSION})
+include([[${PROJECT_SOURCE_DIR}/cmake/write_pc.cmake]])" COMPONENT dev)
+install(FILES ${pc_file} DESTINATION ${URISPLIT_PC_DIR} COMPONENT dev)
 
 # Manual pages go in compressed, as Debian wants them; gzip -n leaves no time stamp in them.
 # parse_uri(3), strremove(3) and their C names lead to the library's page.
@@ -74,17 +81,24 @@ add_custom_command(
   COMMAND gzip -9nkf ${debian_dir}/changelog
   DEPENDS ${debian_dir}/changelog VERBATIM)
 add_custom_target(urisplit_debian_changelog ALL DEPENDS ${debian_dir}/changelog.gz)
+# These are for the packages alone: EXCLUDE_FROM_ALL keeps them out of a plain install, which
+# gets the licence under share/doc/urisplit instead.
 set(packages dev liburisplit-dev)
 if(TARGET urisplit)
   list(APPEND packages tool urisplit)
   install(FILES cmake/debian/urisplit.lintian-overrides DESTINATION share/lintian/overrides
-          RENAME urisplit COMPONENT tool)
+          RENAME urisplit COMPONENT tool EXCLUDE_FROM_ALL)
+endif()
+if(BUILD_SHARED_LIBS)
+  list(APPEND packages lib liburisplit${PROJECT_VERSION_MAJOR})
 endif()
 while(packages)
   list(POP_FRONT packages component package)
   install(FILES ${debian_dir}/copyright ${debian_dir}/changelog.gz
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component}
+          EXCLUDE_FROM_ALL)
 endwhile()
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/urisplit COMPONENT license)
 
 set(CPACK_PACKAGE_NAME urisplit)
 set(CPACK_PACKAGE_VENDOR "urisplit developers")
@@ -97,6 +111,12 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The packages are rebuilt for reproducibility; the release time stands in for the last commit's
+# when building outside git. It is the time of the changelog's entry.
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian/finish_packages.cmake)
+set(CPACK_URISPLIT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_URISPLIT_RELEASE_EPOCH 1796731200)
+set(CPACK_URISPLIT_OBJCOPY ${CMAKE_OBJCOPY})
 set(CPACK_COMPONENTS_ALL dev)
 if(TARGET urisplit)
   list(APPEND CPACK_COMPONENTS_ALL tool)
@@ -117,22 +137,28 @@ of an empty process, for scripts and build tools that split many URLs.")
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME liburisplit-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DESCRIPTION
-    "C++ library to split an HTTP URL into host, path and port
+    "C and C++ library to split an HTTP URL into host, path and port
 The library behind urisplit: parse_uri splits an HTTP URL held in a writable
 buffer into host, path and port, each written into a buffer of the caller's,
 and strremove deletes the occurrences of a substring in place. Neither
-allocates memory nor keeps state.
+allocates memory nor keeps state. From C and other languages they are
+urisplit_parse_uri and urisplit_strremove.
 
-This package holds the header, the static library, a CMake package, a
-pkg-config file and the manual page.")
+This package holds the C and C++ headers, the library to link against, a
+CMake package, a pkg-config file and the manual page.")
 
+# A static library needs the C library to link against; a shared one brings its own package.
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libc6-dev | libc-dev")
 if(BUILD_SHARED_LIBS)
   list(APPEND CPACK_COMPONENTS_ALL lib)
   set(CPACK_DEBIAN_LIB_PACKAGE_NAME liburisplit${PROJECT_VERSION_MAJOR})
   set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
+  set(CPACK_DEBIAN_LIB_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-  set(CPACK_COMPONENT_LIB_DESCRIPTION "C++ library to split an HTTP URL (shared library)
-The shared library behind urisplit, with parse_uri and strremove.")
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+  set(CPACK_COMPONENT_LIB_DESCRIPTION "C and C++ library to split an HTTP URL (shared library)
+The shared library behind urisplit, with parse_uri and strremove, also under
+their C names urisplit_parse_uri and urisplit_strremove.")
   set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
       "liburisplit${PROJECT_VERSION_MAJOR} (= ${PROJECT_VERSION})")
 endif()

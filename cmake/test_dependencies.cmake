@@ -1,12 +1,13 @@
-# GoogleTest for the tests, pkg-config for the install test. With URISPLIT_TESTS left to its
-# default, what cannot be built is left out with one line naming the package to install; with
-# URISPLIT_TESTS set explicitly, a missing dependency stops the configuration.
+# GoogleTest for the tests, pkg-config for the install test. With URISPLIT_TESTS at AUTO, what
+# cannot be built is left out with one line naming the package to install; with URISPLIT_TESTS
+# ON, a missing dependency stops the configuration.
 macro(urisplit_without what package)
   set(hint "${what} was not found (apt-get install ${package})")
-  if(URISPLIT_TESTS_BY_DEFAULT)
+  string(TOUPPER "${URISPLIT_TESTS}" tests_wanted)
+  if(tests_wanted STREQUAL "AUTO")
     message(STATUS "urisplit: ${ARGN} left out, as ${hint}")
   else()
-    message(FATAL_ERROR "URISPLIT_TESTS is ON, but ${hint}")
+    message(FATAL_ERROR "URISPLIT_TESTS is ${URISPLIT_TESTS}, but ${hint}")
   endif()
 endmacro()
 

@@ -3,7 +3,9 @@
 # the C++ one and the C one, through find_package and through pkg-config; and once more with the
 # source tree added as a subfolder, which must leave the parent's build type alone and build
 # only the library. The C consumer is a C-only project, built with the C compiler and strict
-# C99 flags, and must not need the C++ runtime.
+# C99 flags, and must not need the C++ runtime. Then the library alone is installed into other
+# folders (absolute library and include folders, a prefix with a space, /usr under DESTDIR),
+# and embedded as a shared library in a parent whose installed program must run.
 # Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER C_COMPILER PKG_CONFIG
 set -euo pipefail
 build=$1 source=$(cd "$2" && pwd) cxx=$3 cc=$4 pkg_config=$5
@@ -59,6 +61,59 @@ build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$work/subfolder/CMakeCache
 [ -z "$build_type" ] || { echo "the parent's build type became '$build_type'"; exit 1; }
 [ ! -e "$work/subfolder/urisplit/urisplit" ] || { echo "the parent built the tool"; exit 1; }
 
+debian_only=$(cd "$prefix" && find . -path '*/lintian/*' -o -name 'changelog*' -o -name copyright)
+[ -z "$debian_only" ] || { echo "a plain install wrote Debian's files: $debian_only"; exit 1; }
+
+# Configures, builds and installs the library alone from folder $1 with the cmake arguments.
+install_library() {
+  local dir=$1
+  shift
+  cmake -S "$source/../.." -B "$dir" -DCMAKE_CXX_COMPILER="$cxx" -DURISPLIT_TOOL=OFF \
+    -DURISPLIT_TESTS=OFF "$@" >/dev/null
+  cmake --build "$dir" >/dev/null
+  cmake --install "$dir" >/dev/null
+}
+
+absolute=$work/absolute
+install_library "$work/absolute-build" -DCMAKE_INSTALL_PREFIX="$absolute" \
+  -DCMAKE_INSTALL_LIBDIR="$absolute/libraries" -DCMAKE_INSTALL_INCLUDEDIR="$absolute/headers"
+libdir=$absolute/libraries
+consume_with_cmake "$work/absolute-consumer" "C++ find_package, absolute folders" \
+  -Durisplit_DIR="$libdir/cmake/urisplit"
+read -ra flags <<<"$(PKG_CONFIG_PATH=$libdir/pkgconfig "$pkg_config" --cflags --libs urisplit)"
+"$cc" "${c_flags[@]}" "$source/main.c" "${flags[@]}" -o "$work/absolute_pc"
+check_consumer "$work/absolute_pc" "C pkg-config, absolute folders"
+
+# pkg-config escapes the space, which a shell reads back only through eval.
+spaced="$work/with space"
+install_library "$work/spaced-build" -DCMAKE_INSTALL_PREFIX="$spaced"
+libdir=$(dirname "$(find "$spaced" -name 'liburisplit.a')")
+consume_with_cmake "$work/spaced-consumer" "C++ find_package, a prefix with a space" \
+  -DCMAKE_PREFIX_PATH="$spaced"
+flags=$(PKG_CONFIG_PATH=$libdir/pkgconfig "$pkg_config" --cflags --libs urisplit)
+eval "\"\$cc\" \"\${c_flags[@]}\" \"\$source/main.c\" $flags -o \"\$work/spaced_pc\""
+check_consumer "$work/spaced_pc" "C pkg-config, a prefix with a space"
+
+DESTDIR=$work/root install_library "$work/usr-build" -DCMAKE_INSTALL_PREFIX=/usr
+pc_dir=$(dirname "$(find "$work/root" -name urisplit.pc)")
+for query in --cflags --libs; do
+  got=$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" "$query" urisplit)
+  want=""
+  [ "$query" = --cflags ] || want=-lurisplit
+  [ "$(echo $got)" = "$want" ] || { echo "pkg-config $query for /usr gave '$got'"; exit 1; }
+done
+
+# Embedded as a shared library, urisplit installs just what the parent's program needs to run.
+parent=$work/parent
+libdir=/nonexistent
+consume_with_cmake "$work/embedded-shared" "C++ add_subdirectory, shared" \
+  -DURISPLIT_SOURCE_DIR="$source/../.." -DBUILD_SHARED_LIBS=ON -DCMAKE_INSTALL_PREFIX="$parent"
+cmake --install "$work/embedded-shared" >/dev/null
+check_consumer "$parent/bin/consumer" "installed parent"
+extra=$(cd "$parent" && find . -path './bin/consumer' -o -name 'liburisplit.so.*' -o -type d -o -print)
+[ -z "$extra" ] || { echo "the parent installed more of urisplit: $extra"; exit 1; }
+
 got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
 [ "$got" = "alpha /index.html 123" ] || { echo "installed tool printed '$got'"; exit 1; }
-echo "consumed from C++ and C through find_package and pkg-config, and through add_subdirectory: $expected"
+echo "consumed from C++ and C through find_package, pkg-config and add_subdirectory, from every" \
+  "install folder: $expected"

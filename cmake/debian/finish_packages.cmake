@@ -1,0 +1,59 @@
+# Run by CPack once it has made the packages: rebuilds each with dpkg-deb, the way Debian's own
+# tools make them, so that two builds of one commit give the same bytes whatever the folder,
+# umask, locale, time zone or time of the build:
+# - every time stamp is SOURCE_DATE_EPOCH, or else the last commit's time, or else (outside a git
+#   checkout, as from a tarball) the release time of the changelog's entry;
+# - files belong to root, directories are 0755 and files 0644, or 0755 where executable;
+# - ELF files lose their .comment section, which only names the compilers;
+# - a shared library is announced to ldconfig by a trigger rather than by maintainer scripts.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(epoch $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git -C ${CPACK_URISPLIT_SOURCE_DIR} log -1 --format=%ct
+                  OUTPUT_VARIABLE epoch RESULT_VARIABLE git_failed ERROR_QUIET
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(git_failed OR NOT epoch MATCHES "^[0-9]+$")
+    set(epoch ${CPACK_URISPLIT_RELEASE_EPOCH})
+  endif()
+endif()
+
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  set(root ${deb}.tree)
+  file(REMOVE_RECURSE ${root})
+  execute_process(COMMAND dpkg-deb --raw-extract ${deb} ${root} COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE ${root}/DEBIAN/postinst ${root}/DEBIAN/postrm)
+  if(EXISTS ${root}/DEBIAN/shlibs)
+    file(WRITE ${root}/DEBIAN/triggers "activate-noawait ldconfig\n")
+  endif()
+
+  file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
+  list(FILTER files EXCLUDE REGEX "^DEBIAN/")
+  list(SORT files)
+  set(md5sums "")
+  foreach(file IN LISTS files)
+    if(IS_SYMLINK ${root}/${file})
+      continue()
+    endif()
+    file(READ ${root}/${file} magic LIMIT 4 HEX)
+    if(magic STREQUAL "7f454c46" OR magic STREQUAL "213c6172")  # ELF, or an ar archive
+      execute_process(COMMAND ${CPACK_URISPLIT_OBJCOPY} --remove-section=.comment ${root}/${file}
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endif()
+    file(MD5 ${root}/${file} sum)
+    string(APPEND md5sums "${sum}  ${file}\n")
+  endforeach()
+  file(WRITE ${root}/DEBIAN/md5sums "${md5sums}")
+
+  execute_process(COMMAND chmod -R u=rwX,go=rX ${root} COMMAND_ERROR_IS_FATAL ANY)
+  file(GLOB_RECURSE libraries ${root}/*.so.*)
+  if(libraries)
+    execute_process(COMMAND chmod 0644 ${libraries} COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+  execute_process(COMMAND find ${root} -exec touch -h -d @${epoch} {} +
+                  COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE ${deb})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${epoch}
+                          dpkg-deb --root-owner-group -Zgzip -z9 --build ${root} ${deb}
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE_RECURSE ${root})
+endforeach()
