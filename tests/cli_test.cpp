@@ -13,9 +13,8 @@
 #include <chrono>
 #include <fstream>
 #include <sstream>
-#include <thread>
-
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -36,13 +35,13 @@ std::string read_all(int fd) {
     return text;
 }
 
-// Each datagram waiting on the socket, in order, and closes it.
-std::vector<std::string> read_datagrams(int fd) {
-    std::vector<std::string> datagrams;
+// Each datagram waiting on the socket, in order and in brackets, and closes it.
+std::string read_datagrams(int fd) {
+    std::string datagrams;
     char datagram[4096];
     ssize_t n;
     while ((n = recv(fd, datagram, sizeof datagram, MSG_DONTWAIT)) >= 0)
-        datagrams.emplace_back(datagram, static_cast<size_t>(n));
+        datagrams += "[" + std::string(datagram, static_cast<size_t>(n)) + "]";
     close(fd);
     return datagrams;
 }
@@ -115,10 +114,7 @@ ToolRun spawn(const char *program, char *const argv[], Output output = Output::P
     ToolRun run = spawn(program, argv, ends.tool, [&](pid_t) {
         if (output == Output::Pipe) out = read_all(ends.reader);
     });
-    if (output == Output::Datagram) {
-        for (const std::string &datagram : read_datagrams(ends.reader)) out += "[" + datagram + "]";
-    }
-    run.out = out;
+    run.out = output == Output::Datagram ? read_datagrams(ends.reader) : out;
     return run;
 }
 
@@ -143,6 +139,13 @@ const char *tool_program() {
 ToolRun run_tool(const char *argv0, Output output = Output::Pipe, const char *argv1 = nullptr) {
     std::vector<const char *> argv = tool_argv(argv0, argv1);
     return spawn(tool_program(), const_cast<char *const *>(argv.data()), output);
+}
+
+// Runs the tool on argv0 with standard output on output_fd, as spawn does.
+template <typename WhileRunning>
+ToolRun run_tool(const char *argv0, int output_fd, WhileRunning while_running) {
+    std::vector<const char *> argv = tool_argv(argv0);
+    return spawn(tool_program(), const_cast<char *const *>(argv.data()), output_fd, while_running);
 }
 
 void expect_clean_exit(const ToolRun &run, const std::string &what) {
@@ -233,9 +236,7 @@ TEST(Cli, FileSizeLimit) {
         getrlimit(RLIMIT_FSIZE, &saved);
         limited = {row.limit, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &limited);  // inherited by the tool; this process writes no file
-        std::vector<const char *> argv = tool_argv("http://alpha:123/index.html");
-        ToolRun run =
-            spawn(tool_program(), const_cast<char *const *>(argv.data()), dup(fd), [](pid_t) {});
+        ToolRun run = run_tool("http://alpha:123/index.html", dup(fd), [](pid_t) {});
         setrlimit(RLIMIT_FSIZE, &saved);
         lseek(fd, 0, SEEK_SET);
         EXPECT_EQ(read_all(fd), row.out) << "limit " << row.limit;
@@ -290,13 +291,11 @@ ToolRun run_stalled(const char *argv0, bool non_blocking, std::initializer_list<
     int ends[2];
     std::string filler = fill_small_pipe(ends, non_blocking);
     std::string out;
-    std::vector<const char *> argv = tool_argv(argv0);
-    ToolRun run =
-        spawn(tool_program(), const_cast<char *const *>(argv.data()), ends[1], [&](pid_t pid) {
-            EXPECT_TRUE(wait_in_syscall(pid, syscalls)) << "the tool never waited on its output";
-            stalled(pid);
-            out = read_all(ends[0]);
-        });
+    ToolRun run = run_tool(argv0, ends[1], [&](pid_t pid) {
+        EXPECT_TRUE(wait_in_syscall(pid, syscalls)) << "the tool never waited on its output";
+        stalled(pid);
+        out = read_all(ends[0]);
+    });
     EXPECT_EQ(out.compare(0, filler.size(), filler), 0);
     run.out = out.substr(std::min(filler.size(), out.size()));
     return run;

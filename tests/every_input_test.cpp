@@ -12,7 +12,7 @@
 // to 1026 'a's and any leading part of a marker, for every tail of up to MAX_TAIL bytes: every
 // remainder of 1021 to 1026 bytes is met, split or refused, also where a deletion completes a
 // marker across the 1023-byte limit.
-// Usage: every_input_test MAX_LENGTH MAX_TAIL
+// Usage: every_input_test MAX_LENGTH MAX_TAIL [THREADS], THREADS by default one per core.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -126,11 +126,13 @@ long check_tails(const std::string &prefix, int max_tail, int worker, int worker
     return checked;
 }
 
-// Runs check_tails on every prefix, split over the machine's cores.
-long check_all(const std::vector<std::string> &prefixes, int max_tail) {
-    int workers = static_cast<int>(std::thread::hardware_concurrency());
-    if (workers < 1) workers = 1;
-    if (workers > LETTERS) workers = LETTERS;
+// Runs check_tails on every prefix, split over that many threads (1: this one alone).
+long check_all(const std::vector<std::string> &prefixes, int max_tail, int workers) {
+    if (workers == 1) {
+        long total = 0;
+        for (const std::string &prefix : prefixes) total += check_tails(prefix, max_tail, 0, 1);
+        return total;
+    }
     std::vector<long> counts(static_cast<size_t>(workers), 0);
     std::vector<std::thread> threads;
     for (int worker = 0; worker < workers; ++worker)
@@ -150,14 +152,17 @@ long check_all(const std::vector<std::string> &prefixes, int max_tail) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: %s MAX_LENGTH MAX_TAIL\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: %s MAX_LENGTH MAX_TAIL [THREADS]\n", argv[0]);
         return 2;
     }
     int max_length = atoi(argv[1]), max_tail = atoi(argv[2]);
+    int workers = argc == 4 ? atoi(argv[3]) : static_cast<int>(std::thread::hardware_concurrency());
     if (max_length < 0 || max_length > 32 || max_tail < 0 || max_tail > 32) return 2;
+    if (workers < 1) workers = 1;
+    if (workers > LETTERS) workers = LETTERS;
 
-    long short_texts = check_all({""}, max_length);
+    long short_texts = check_all({""}, max_length, workers);
     printf("%ld texts of 0 to %d bytes over %d letters checked\n", short_texts, max_length,
            LETTERS);
 
@@ -166,7 +171,7 @@ int main(int argc, char **argv) {
         for (size_t part = 0; part < sizeof SCHEME_MARKER - 1; ++part)
             prefixes.push_back(SCHEME_MARKER + std::string(filler, 'a') +
                                std::string(SCHEME_MARKER, part));
-    long limit_texts = check_all(prefixes, max_tail);
+    long limit_texts = check_all(prefixes, max_tail, workers);
     printf("%ld texts at the limit checked (%zu prefixes, tails of 0 to %d bytes)\n", limit_texts,
            prefixes.size(), max_tail);
     if (mismatches > 0) {
