@@ -251,6 +251,11 @@ std::string read_file(const std::string &name) {
     return text.str();
 }
 
+// The file /proc/PID/name of a running process.
+std::string read_proc(pid_t pid, const char *name) {
+    return read_file("/proc/" + std::to_string(pid) + "/" + name);
+}
+
 // Waits up to five seconds for pid to sleep in one of the system calls; false if it never does.
 // An emulator's own system calls are the host's, which this test cannot name: it is given a
 // moment instead.
@@ -262,7 +267,7 @@ bool wait_in_syscall(pid_t pid, std::initializer_list<long> numbers) {
 #endif
     for (int tries = 0; tries < 500; ++tries) {
         long number = -1;
-        std::istringstream(read_file("/proc/" + std::to_string(pid) + "/syscall")) >> number;
+        std::istringstream(read_proc(pid, "syscall")) >> number;
         for (long wanted : numbers)
             if (number == wanted) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -329,9 +334,8 @@ TEST(Cli, PsShowsTheEditedText) {
     };
     for (const auto &row : rows) {
         std::string cmdline;
-        run_stalled(row.argv0, false, {SYS_write}, [&](pid_t pid) {
-            cmdline = read_file("/proc/" + std::to_string(pid) + "/cmdline");
-        });
+        run_stalled(row.argv0, false, {SYS_write},
+                    [&](pid_t pid) { cmdline = read_proc(pid, "cmdline"); });
         EXPECT_EQ(cmdline, row.cmdline) << row.argv0;
     }
 }
@@ -388,7 +392,7 @@ TEST(Cli, RelroIsReadOnlyAtStart) {
     for (int run = 0; run < 16; ++run) {
         std::string maps;
         run_stalled("http://alpha/x", false, {SYS_write},
-                    [&](pid_t pid) { maps = read_file("/proc/" + std::to_string(pid) + "/maps"); });
+                    [&](pid_t pid) { maps = read_proc(pid, "maps"); });
         std::vector<Mapping> mappings = parse_maps(maps);
         uintptr_t base = 0;
         for (const Mapping &mapping : mappings)
@@ -424,7 +428,7 @@ TEST(Cli, EmptyArgumentVector) {
 }
 
 #ifdef URISPLIT_STRACE
-// Runs the tool on argv0 under strace with the given -e expressions (trace=..., inject=...).
+// Runs the tool on argv0 under strace with the given -e expressions (inject=...).
 // Perl sets argument 0, as strace cannot.
 ToolRun run_traced(const char *argv0, std::vector<std::string> expressions) {
     std::vector<const char *> argv = {URISPLIT_STRACE, "-qq", "-o", "/dev/null"};
