@@ -2,36 +2,50 @@
 #include <poll.h>
 #include <signal.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "uri_parse.h"
 
 namespace {
 
-// Waits until standard output can take bytes again; false if it cannot be waited on.
-bool wait_until_writable() {
-    struct pollfd output = {STDOUT_FILENO, POLLOUT, 0};
-    int ready;
-    do ready = poll(&output, 1, -1);
-    while (ready < 0 && errno == EINTR);
-    return ready > 0;
+// How long one wait for the output lasts at most, and the longest pause between writes.
+constexpr int WAIT_MS = 500;
+static_assert(WAIT_MS < 1000, "a pause is a number of nanoseconds under one second");
+
+void pause_for(int milliseconds) {
+    struct timespec pause = {0, milliseconds * 1000000L};
+    nanosleep(&pause, nullptr);
 }
 
-// Writes the bytes to standard output, going on after a signal, a short write, or a full output
-// that another process made non-blocking (a blocking one would simply have waited). Gives up
+// Writes the bytes to standard output, going on after a signal or a short write. Gives up
 // quietly on any other error, or on a write that moves nothing, which would otherwise repeat for
 // ever: a closed, full or refusing output must not change the exit status.
+//
+// An output that another process made non-blocking says EAGAIN where a blocking write would
+// sleep, so the tool sleeps in poll() instead. poll() alone would not do: a full eventfd, or a
+// netlink socket whose peer is full, reports ready while the write still says EAGAIN, which
+// would spin; and a stream socket whose peer has shut down reading reports nothing, while a
+// write would fail at once, which would wait for ever. So each wait ends after WAIT_MS and the
+// write is tried again, and while poll() says ready but the write refuses, a pause that doubles
+// up to WAIT_MS goes before each wait.
 void write_all(const char *bytes, size_t length) {
+    int pause_ms = 0;
     while (length > 0) {
         ssize_t written = write(STDOUT_FILENO, bytes, length);
         if (written > 0) {
             bytes += written;
             length -= static_cast<size_t>(written);
-        } else if (written == 0) {
-            return;
-        } else if (errno != EINTR && (errno != EAGAIN || !wait_until_writable())) {
-            return;
+            continue;
         }
+        if (written == 0 || (errno != EINTR && errno != EAGAIN)) return;
+        if (errno == EINTR) continue;
+        if (pause_ms > 0) pause_for(pause_ms);
+        struct pollfd output = {STDOUT_FILENO, POLLOUT, 0};
+        int ready = poll(&output, 1, WAIT_MS);
+        if (ready < 0 && errno != EINTR) return;
+        int doubled = 2 * pause_ms + 1;
+        pause_ms = ready > 0 ? (doubled < WAIT_MS ? doubled : WAIT_MS) : 0;
     }
 }
 

@@ -2,8 +2,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <link.h>
+#include <linux/netlink.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -11,7 +13,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -306,16 +310,156 @@ ToolRun run_stalled(const char *argv0, bool non_blocking, std::initializer_list<
     return run;
 }
 
-// Another process may have made the shared output non-blocking; a full one is waited on.
-TEST(Cli, WaitsOnAFullNonBlockingOutput) {
+// CPU time that pid has used so far, in clock ticks.
+long cpu_ticks(pid_t pid) {
+    std::string stat = read_proc(pid, "stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string skipped;
+    for (int field = 3; field < 14; ++field) fields >> skipped;
+    long user = 0, system = 0;
+    fields >> user >> system;
+    return user + system;
+}
+
+// Whether pid ends within the limit; kills it if not. It stays to be waited for.
+bool ends_within(pid_t pid, std::chrono::milliseconds limit) {
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        siginfo_t info = {};
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == pid)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < deadline);
+    kill(pid, SIGKILL);
+    return false;
+}
+
+// An output that cannot take the record yet: the tool's non-blocking end, and the test's end.
+struct StalledOutput {
+    int tool = -1, peer = -1;
+};
+
+// Reads what the non-blocking peer holds, leaving out the filler ("f" bytes or datagrams).
+std::string drain(int peer) {
+    std::string received;
+    char chunk[4096];
+    ssize_t n;
+    while ((n = read(peer, chunk, sizeof chunk)) > 0)
+        for (char byte : std::string(chunk, static_cast<size_t>(n)))
+            if (byte != 'f') received += byte;
+    return received;
+}
+
+StalledOutput full_pipe() {
+    int ends[2];
+    fill_small_pipe(ends, true);
+    fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    return {ends[1], ends[0]};
+}
+
+// An eventfd takes an 8-byte number and adds it to its counter, unless the sum would pass
+// 2^64 - 2. Close to that, poll() reports it writable while the write says EAGAIN.
+StalledOutput eventfd_near_its_maximum() {
+    int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    eventfd_write(fd, UINT64_MAX - 15);
+    return {fd, dup(fd)};
+}
+
+// Reads and resets the counter: once the tool has written, the number it added, as bytes.
+std::string read_counter(int fd) {
+    eventfd_t value = 0;
+    eventfd_read(fd, &value);
+    return std::string(reinterpret_cast<const char *>(&value), sizeof value);
+}
+
+// A netlink socket connected to a peer whose receive queue is full: poll() reports it writable
+// while the write says EAGAIN.
+StalledOutput netlink_to_a_full_peer() {
+    int peer = socket(AF_NETLINK, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_USERSOCK);
+    int tool = socket(AF_NETLINK, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, NETLINK_USERSOCK);
+    struct sockaddr_nl address = {};
+    address.nl_family = AF_NETLINK;
+    socklen_t length = sizeof address;
+    if (peer < 0 || tool < 0 || bind(peer, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+        getsockname(peer, reinterpret_cast<sockaddr *>(&address), &length) != 0 ||
+        connect(tool, reinterpret_cast<sockaddr *>(&address), length) != 0) {
+        close(peer), close(tool);
+        return {};
+    }
+    while (send(tool, "f", 1, 0) == 1) {
+    }
+    return {tool, peer};
+}
+
+// A stream socket whose buffers are full: once its peer shuts down reading, poll() reports
+// nothing, but a write fails at once with EPIPE.
+StalledOutput full_stream_socket() {
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return {};
+    fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    while (send(ends[0], "f", 1, MSG_DONTWAIT) == 1) {
+    }
+    return {ends[0], ends[1]};
+}
+
+std::string stop_reading(int peer) {
+    shutdown(peer, SHUT_RD);
+    return "";
+}
+
+std::string nothing(int) {
+    return "";
+}
+
+// Another process may have made the shared output non-blocking. The tool waits on a full one
+// as a blocking write would: without using CPU, delivering the record once the output takes
+// it, and ending soon after the moment a blocking write would have failed.
+TEST(Cli, WaitsOnAStalledNonBlockingOutput) {
+    const struct {
+        const char *what;
+        StalledOutput (*open)();
+        std::string (*release)(int peer);  // what the peer received so far
+        std::string (*collect)(int peer);  // what the peer received once the tool ended
+        std::string out;
+    } rows[] = {
+        {"full pipe, then drained", full_pipe, drain, drain, "abc / 80"},
+        {"eventfd near its maximum, then read", eventfd_near_its_maximum,
+         [](int fd) { return read_counter(fd), std::string(); }, read_counter, "abc / 80"},
+        {"netlink socket to a full peer, then drained", netlink_to_a_full_peer, drain, drain,
+         "abc / 80"},
+        {"full stream socket whose peer stops reading", full_stream_socket, stop_reading, nothing,
+         ""},
+    };
 #ifdef SYS_poll
-    const std::initializer_list<long> poll_calls = {SYS_poll, SYS_ppoll};
+    const std::initializer_list<long> waits = {SYS_poll, SYS_ppoll, SYS_nanosleep,
+                                               SYS_clock_nanosleep};
 #else
-    const std::initializer_list<long> poll_calls = {SYS_ppoll};
+    const std::initializer_list<long> waits = {SYS_ppoll, SYS_nanosleep, SYS_clock_nanosleep};
 #endif
-    ToolRun run = run_stalled("http://alpha:123/index.html", true, poll_calls, [](pid_t) {});
-    EXPECT_EQ(run.out, "alpha /index.html 123");
-    expect_clean_exit(run, "full non-blocking pipe");
+    const long ticks_per_second = sysconf(_SC_CLK_TCK);
+    for (const auto &row : rows) {
+        StalledOutput output = row.open();
+        if (output.tool < 0) {
+            std::cout << "skipped: " << row.what << ": the kernel refuses the sockets\n";
+            continue;
+        }
+        std::string received;
+        ToolRun run = run_tool("http://abc", output.tool, [&](pid_t pid) {
+            wait_in_syscall(pid, waits);
+            long ticks_before = cpu_ticks(pid);
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            EXPECT_LE(cpu_ticks(pid) - ticks_before, ticks_per_second / 10)
+                << row.what << ": CPU used in a second of waiting, in ticks";
+            received = row.release(output.peer);
+            EXPECT_TRUE(ends_within(pid, std::chrono::seconds(2)))
+                << row.what << ": still running 2 s after the output was released";
+        });
+        received += row.collect(output.peer);
+        close(output.peer);
+        EXPECT_EQ(received, row.out) << row.what;
+        expect_clean_exit(run, row.what);
+    }
 }
 
 // While the tool runs, its argument area holds the edited text, then only NULs up to where the
@@ -428,10 +572,14 @@ TEST(Cli, EmptyArgumentVector) {
 }
 
 #ifdef URISPLIT_STRACE
-// Runs the tool on argv0 under strace with the given -e expressions (inject=...).
+// Runs the tool on argv0 under strace with the given -e expressions (inject=...). Its pauses
+// return at once, and their lengths in milliseconds, each followed by a space, go to pauses.
 // Perl sets argument 0, as strace cannot.
-ToolRun run_traced(const char *argv0, std::vector<std::string> expressions) {
-    std::vector<const char *> argv = {URISPLIT_STRACE, "-qq", "-o", "/dev/null"};
+ToolRun run_traced(const char *argv0, std::vector<std::string> expressions, std::string &pauses) {
+    char trace_name[] = "/tmp/urisplit-trace-XXXXXX";
+    close(mkstemp(trace_name));
+    std::vector<const char *> argv = {URISPLIT_STRACE, "-qq", "-o", trace_name};
+    expressions.push_back("inject=nanosleep,clock_nanosleep:retval=0");
     for (const std::string &expression : expressions) {
         argv.push_back("-e");
         argv.push_back(expression.c_str());
@@ -439,13 +587,24 @@ ToolRun run_traced(const char *argv0, std::vector<std::string> expressions) {
     for (const char *word : {URISPLIT_PERL, "-e", "exec {$ARGV[0]} @ARGV[1..$#ARGV]",
                              URISPLIT_BINARY, argv0, static_cast<const char *>(nullptr)})
         argv.push_back(word);
-    return spawn(URISPLIT_STRACE, const_cast<char *const *>(argv.data()));
+    ToolRun run = spawn(URISPLIT_STRACE, const_cast<char *const *>(argv.data()));
+    std::istringstream trace(read_file(trace_name));
+    unlink(trace_name);
+    pauses.clear();
+    for (std::string line; std::getline(trace, line);) {
+        size_t nanoseconds_at = line.find("tv_nsec=");
+        if (line.find("nanosleep(") != std::string::npos && nanoseconds_at != std::string::npos)
+            pauses += std::to_string(std::stol(line.substr(nanoseconds_at + 8)) / 1000000) + " ";
+    }
+    return run;
 }
 #endif
 
 // The rare paths of the output loop, reached by making write(2) or poll(2) fail or come up
 // short: strace skips the real call and returns what it is told. Errors on both sides of EINTR
 // and EAGAIN in number end the output; a zero-byte write ends it even with a stale EINTR in errno.
+// A wait that poll() ends as ready, only for the write to refuse again, is followed by a pause
+// (in ms) that doubles up to half a second; one that times out is not.
 TEST(Cli, OutputSurvivesWhatWriteReturns) {
 #ifndef URISPLIT_STRACE
     GTEST_SKIP() << "needs strace and perl, and a build without sanitizers";
@@ -455,9 +614,11 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         std::vector<std::string> injected;
         const char *what;
         std::string out;
+        std::string pauses = "";  // none, unless a row names them
     } rows[] = {
         {{"write:error=EINTR:when=1"}, "interrupted once", record},
         {{"write:error=EINTR:when=1..3"}, "interrupted three times", record},
+        {{"write:retval=1:when=1"}, "1 byte taken, the rest sent next", record.substr(1)},
         {{"write:retval=5:when=1"}, "5 bytes taken, the rest sent next", record.substr(5)},
         {{"write:retval=20:when=1"}, "all but the last byte taken", record.substr(20)},
         {{"write:retval=0:when=1"}, "no progress: give up", ""},
@@ -469,18 +630,28 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         {{"write:error=EFBIG:when=1"}, "EFBIG: give up", ""},
         {{"write:error=EPIPE:when=1"}, "EPIPE: give up", ""},
         {{"write:error=EAGAIN:when=1"}, "would block: wait, then write", record},
-        {{"write:error=EAGAIN:when=1..3"}, "would block three times", record},
+        {{"write:error=EAGAIN:when=1..3"}, "would block three times", record, "1 3 "},
+        {{"write:error=EAGAIN:when=1..11"},
+         "would block eleven times",
+         record,
+         "1 3 7 15 31 63 127 255 500 500 "},
+        {{"write:error=EAGAIN:when=1..3", "poll,ppoll:retval=0"},
+         "would block, waits time out: no pause",
+         record},
         {{"write:error=EAGAIN:when=1", "poll,ppoll:error=EINTR:when=1"},
          "wait interrupted",
          record},
         {{"write:error=EAGAIN:when=1", "poll,ppoll:error=ENOMEM"}, "cannot wait: give up", ""},
+        {{"write:error=EAGAIN:when=1", "poll,ppoll:error=EPERM"}, "wait refused: give up", ""},
     };
     for (const auto &row : rows) {
         std::vector<std::string> expressions;
         for (const std::string &injected : row.injected)
             expressions.push_back("inject=" + injected);
-        ToolRun run = run_traced("http://alpha:123/index.html", expressions);
+        std::string pauses = "";  // none, unless a row names them
+        ToolRun run = run_traced("http://alpha:123/index.html", expressions, pauses);
         EXPECT_EQ(run.out, row.out) << row.what;
+        EXPECT_EQ(pauses, row.pauses) << row.what;
         expect_clean_exit(run, row.what);
     }
 #endif
