@@ -20,6 +20,7 @@ char *strremove(char *str, const char *sub);
 // FIELD_BUFFER_SIZE bytes) and returns 1; returns -1, leaving uri, host and port untouched,
 // when uri holds no "http://" or the text left after deleting the markers exceeds 1023 bytes.
 // On success the markers are deleted from uri in place. path is set to "/" in every case.
+// uri, host, path and port must be four buffers that do not overlap.
 int parse_uri(char *uri, char *host, char *path, char *port);
 
 }  // namespace urisplit

@@ -20,7 +20,7 @@ char *urisplit_strremove(char *str, const char *sub);
  * URISPLIT_FIELD_BUFFER_SIZE bytes) and returns 1; returns -1, leaving uri, host and port
  * untouched, when uri holds no "http://" or the text left after deleting the markers exceeds
  * 1023 bytes. On success the markers are deleted from uri in place. path is set to "/" in every
- * case. */
+ * case. uri, host, path and port must be four buffers that do not overlap. */
 int urisplit_parse_uri(char *uri, char *host, char *path, char *port);
 
 #ifdef __cplusplus
