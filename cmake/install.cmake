@@ -14,7 +14,7 @@ set(URISPLIT_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 set(URISPLIT_DEB_MAINTAINER "urisplit developers <urisplit@localhost>"
     CACHE STRING "Maintainer of the Debian packages, as: Name <address>")
 
-if(TARGET urisplit)
+if(URISPLIT_TOOL)
   install(TARGETS urisplit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 endif()
 install(TARGETS uri_parse EXPORT urisplitTargets
@@ -43,27 +43,29 @@ set(PROJECT_VERSION ${PROJECT_VERSION})
 include([[${PROJECT_SOURCE_DIR}/cmake/write_pc.cmake]])" COMPONENT dev)
 install(FILES ${pc_file} DESTINATION ${URISPLIT_PC_DIR} COMPONENT dev)
 
-# Manual pages go in compressed, as Debian wants them; gzip -n leaves no time stamp in them.
-# parse_uri(3), strremove(3) and their C names lead to the library's page.
+# The manual pages, dated and versioned from the project, go in compressed, as Debian wants
+# them; gzip -n leaves no time stamp in them. The C names lead to the library's page; the
+# C++ names are found through its NAME line, as they are too generic for a page file of their
+# own, which another package could ship too.
 set(man_dir ${CMAKE_CURRENT_BINARY_DIR}/man)
-add_custom_command(
-  OUTPUT ${man_dir}/urisplit.1.gz ${man_dir}/uri_parse.3.gz
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/man/urisplit.1
-          ${PROJECT_SOURCE_DIR}/man/uri_parse.3 ${man_dir}
-  COMMAND gzip -9nf ${man_dir}/urisplit.1 ${man_dir}/uri_parse.3
-  COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/parse_uri.3.gz
-  COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/strremove.3.gz
-  COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/urisplit_parse_uri.3.gz
-  COMMAND ${CMAKE_COMMAND} -E create_symlink uri_parse.3.gz ${man_dir}/urisplit_strremove.3.gz
-  DEPENDS man/urisplit.1 man/uri_parse.3 VERBATIM)
+set(man_pages urisplit.1 uri_parse.3)
+foreach(page IN LISTS man_pages)
+  configure_file(man/${page}.in ${man_dir}/${page} @ONLY)
+  add_custom_command(
+    OUTPUT ${man_dir}/${page}.gz
+    COMMAND gzip -9nkf ${man_dir}/${page}
+    DEPENDS ${man_dir}/${page} VERBATIM)
+endforeach()
+foreach(link urisplit_parse_uri.3 urisplit_strremove.3)
+  file(CREATE_LINK uri_parse.3.gz ${man_dir}/${link}.gz SYMBOLIC)
+endforeach()
 add_custom_target(urisplit_manual_pages ALL DEPENDS ${man_dir}/urisplit.1.gz
                                                     ${man_dir}/uri_parse.3.gz)
-if(TARGET urisplit)
+if(URISPLIT_TOOL)
   install(FILES ${man_dir}/urisplit.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
 endif()
-install(FILES ${man_dir}/uri_parse.3.gz ${man_dir}/parse_uri.3.gz ${man_dir}/strremove.3.gz
-              ${man_dir}/urisplit_parse_uri.3.gz ${man_dir}/urisplit_strremove.3.gz
+install(FILES ${man_dir}/uri_parse.3.gz ${man_dir}/urisplit_parse_uri.3.gz
+              ${man_dir}/urisplit_strremove.3.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT dev)
 
 # Each package's copyright (in Debian's machine-readable form, from LICENSE) and changelog.
@@ -82,12 +84,13 @@ add_custom_command(
   DEPENDS ${debian_dir}/changelog VERBATIM)
 add_custom_target(urisplit_debian_changelog ALL DEPENDS ${debian_dir}/changelog.gz)
 # These are for the packages alone: EXCLUDE_FROM_ALL keeps them out of a plain install, which
-# gets the licence under share/doc/urisplit instead.
+# gets the licence in CMAKE_INSTALL_DOCDIR (share/doc/urisplit) instead.
 set(packages dev liburisplit-dev)
-if(TARGET urisplit)
+if(URISPLIT_TOOL)
   list(APPEND packages tool urisplit)
-  install(FILES cmake/debian/urisplit.lintian-overrides DESTINATION share/lintian/overrides
-          RENAME urisplit COMPONENT tool EXCLUDE_FROM_ALL)
+  install(FILES cmake/debian/urisplit.lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME urisplit COMPONENT tool
+          EXCLUDE_FROM_ALL)
 endif()
 if(BUILD_SHARED_LIBS)
   list(APPEND packages lib liburisplit${PROJECT_VERSION_MAJOR})
@@ -98,7 +101,7 @@ while(packages)
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component}
           EXCLUDE_FROM_ALL)
 endwhile()
-install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/urisplit COMPONENT license)
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
 
 set(CPACK_PACKAGE_NAME urisplit)
 set(CPACK_PACKAGE_VENDOR "urisplit developers")
@@ -112,13 +115,42 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The packages are rebuilt for reproducibility; the release time stands in for the last commit's
-# when building outside git. It is the time of the changelog's entry.
+# when building outside git. It is also the time of the changelog's entry.
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian/finish_packages.cmake)
 set(CPACK_URISPLIT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
-set(CPACK_URISPLIT_RELEASE_EPOCH 1796731200)
+set(CPACK_URISPLIT_RELEASE_EPOCH ${URISPLIT_RELEASE_EPOCH})
 set(CPACK_URISPLIT_OBJCOPY ${CMAKE_OBJCOPY})
+set(CPACK_URISPLIT_MULTIARCH_SAME liburisplit-dev liburisplit${PROJECT_VERSION_MAJOR})
+
+# The source packages (with versions) of the C library and the compiler's support code that a
+# static tool carries inside it, for its Static-Built-Using field; none for a dynamic tool, or
+# where dpkg does not know the files.
+set(static_files)
+if(URISPLIT_TOOL_LINK STREQUAL "musl")
+  set(static_files ${URISPLIT_MUSL_LIBDIR}/libc.a)
+elseif(URISPLIT_TOOL_LINK STREQUAL "glibc")
+  urisplit_print_file_name(static_files libc.a)
+endif()
+if(static_files)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name
+                  OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
+  list(APPEND static_files ${libgcc})
+endif()
+set(built_using)
+foreach(file IN LISTS static_files)
+  file(REAL_PATH ${file} file)
+  execute_process(COMMAND dpkg-query --search ${file} OUTPUT_VARIABLE owner ERROR_QUIET)
+  if(owner MATCHES "^([^:, ]+(:[a-z0-9]+)?): ")  # package[:architecture]: path
+    execute_process(COMMAND dpkg-query --show "--showformat=\${source:Package} (= \${source:Version})"
+                            ${CMAKE_MATCH_1}
+                    OUTPUT_VARIABLE source ERROR_QUIET)
+    list(APPEND built_using "${source}")
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES built_using)
+list(JOIN built_using ", " CPACK_URISPLIT_STATIC_BUILT_USING)
 set(CPACK_COMPONENTS_ALL dev)
-if(TARGET urisplit)
+if(URISPLIT_TOOL)
   list(APPEND CPACK_COMPONENTS_ALL tool)
 endif()
 

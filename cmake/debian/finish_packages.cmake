@@ -5,7 +5,9 @@
 #   checkout, as from a tarball) the release time of the changelog's entry;
 # - files belong to root, directories are 0755 and files 0644, or 0755 where executable;
 # - ELF files lose their .comment section, which only names the compilers;
-# - a shared library is announced to ldconfig by a trigger rather than by maintainer scripts.
+# - a shared library is announced to ldconfig by a trigger rather than by maintainer scripts;
+# - the library packages are Multi-Arch: same, and the static tool's control file names the
+#   source packages of the code linked into it (Static-Built-Using).
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(epoch $ENV{SOURCE_DATE_EPOCH})
 else()
@@ -29,6 +31,17 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
   file(REMOVE_RECURSE ${root})
   execute_process(COMMAND dpkg-deb --raw-extract ${deb} ${root} COMMAND_ERROR_IS_FATAL ANY)
   file(REMOVE ${root}/DEBIAN/postinst ${root}/DEBIAN/postrm)
+  file(READ ${root}/DEBIAN/control control)
+  string(REGEX REPLACE "\n+$" "\n" control "${control}")
+  string(REGEX MATCH "Package: [^\n]+" package "${control}")
+  string(REGEX REPLACE "^Package: " "" package "${package}")
+  if(package IN_LIST CPACK_URISPLIT_MULTIARCH_SAME)
+    string(APPEND control "Multi-Arch: same\n")
+  endif()
+  if(package STREQUAL "urisplit" AND CPACK_URISPLIT_STATIC_BUILT_USING)
+    string(APPEND control "Static-Built-Using: ${CPACK_URISPLIT_STATIC_BUILT_USING}\n")
+  endif()
+  file(WRITE ${root}/DEBIAN/control "${control}")
   if(EXISTS ${root}/DEBIAN/shlibs)
     file(WRITE ${root}/DEBIAN/triggers "activate-noawait ldconfig\n")
   endif()

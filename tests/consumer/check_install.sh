@@ -3,12 +3,14 @@
 # the C++ one and the C one, through find_package and through pkg-config; and once more with the
 # source tree added as a subfolder, which must leave the parent's build type alone and build
 # only the library. The C consumer is a C-only project, built with the C compiler and strict
-# C99 flags, and must not need the C++ runtime. Then the library alone is installed into other
-# folders (absolute library and include folders, a prefix with a space, /usr under DESTDIR),
-# and embedded as a shared library in a parent whose installed program must run.
-# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER C_COMPILER PKG_CONFIG
+# C99 flags, and must not need the C++ runtime; the C++ one asks for C++98 and must be raised to
+# the C++11 the header needs. Then the library alone (URISPLIT_TOOL=OFF, tests at their default)
+# is installed into other folders (every install folder absolute and outside the prefix, a
+# prefix with a space, /usr under DESTDIR), and embedded as a shared library in a parent whose
+# installed program must run. TOOL says whether BUILD_DIR installs the tool.
+# Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER C_COMPILER PKG_CONFIG TOOL
 set -euo pipefail
-build=$1 source=$(cd "$2" && pwd) cxx=$3 cc=$4 pkg_config=$5
+build=$1 source=$(cd "$2" && pwd) cxx=$3 cc=$4 pkg_config=$5 tool=$6
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
@@ -50,10 +52,10 @@ consume_with_cmake "$work/consumer" "C++ find_package" -DCMAKE_PREFIX_PATH="$pre
 consume_with_cmake "$work/consumer_c" "C find_package" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCONSUMER_LANGUAGE=C
 
-read -ra flags <<<"$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" --cflags --libs urisplit)"
-"$cxx" -std=c++17 "$source/main.cpp" "${flags[@]}" -o "$work/consumer_pc"
+read -ra pc_flags <<<"$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" --cflags --libs urisplit)"
+"$cxx" -std=c++11 "$source/main.cpp" "${pc_flags[@]}" -o "$work/consumer_pc"
 check_consumer "$work/consumer_pc" "C++ pkg-config"
-"$cc" "${c_flags[@]}" "$source/main.c" "${flags[@]}" -o "$work/consumer_c_pc"
+"$cc" "${c_flags[@]}" "$source/main.c" "${pc_flags[@]}" -o "$work/consumer_c_pc"
 check_consumer "$work/consumer_c_pc" "C pkg-config"
 
 consume_with_cmake "$work/subfolder" add_subdirectory -DURISPLIT_SOURCE_DIR="$source/../.."
@@ -64,24 +66,37 @@ build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$work/subfolder/CMakeCache
 debian_only=$(cd "$prefix" && find . -path '*/lintian/*' -o -name 'changelog*' -o -name copyright)
 [ -z "$debian_only" ] || { echo "a plain install wrote Debian's files: $debian_only"; exit 1; }
 
-# Configures, builds and installs the library alone from folder $1 with the cmake arguments.
+# Configures with the tool off and the tests at their default, builds what a plain install
+# takes, and installs, from folder $1 with the cmake arguments. No tool may be installed or
+# packaged, although the tests build one for themselves.
 install_library() {
   local dir=$1
   shift
-  cmake -S "$source/../.." -B "$dir" -DCMAKE_CXX_COMPILER="$cxx" -DURISPLIT_TOOL=OFF \
-    -DURISPLIT_TESTS=OFF "$@" >/dev/null
-  cmake --build "$dir" >/dev/null
+  cmake -S "$source/../.." -B "$dir" -DCMAKE_CXX_COMPILER="$cxx" -DURISPLIT_TOOL=OFF "$@" >/dev/null
+  cmake --build "$dir" --target uri_parse urisplit_manual_pages >/dev/null
   cmake --install "$dir" >/dev/null
+  grep -qx 'set(CPACK_COMPONENTS_ALL "dev")' "$dir/CPackConfig.cmake" ||
+    { echo "URISPLIT_TOOL=OFF packages: $(grep 'CPACK_COMPONENTS_ALL ' "$dir/CPackConfig.cmake")"; exit 1; }
 }
 
+# Every install folder absolute, none of them below the prefix, which must stay empty.
 absolute=$work/absolute
-install_library "$work/absolute-build" -DCMAKE_INSTALL_PREFIX="$absolute" \
-  -DCMAKE_INSTALL_LIBDIR="$absolute/libraries" -DCMAKE_INSTALL_INCLUDEDIR="$absolute/headers"
+install_library "$work/absolute-build" -DCMAKE_INSTALL_PREFIX="$absolute/prefix" \
+  -DCMAKE_INSTALL_BINDIR="$absolute/bin" -DCMAKE_INSTALL_LIBDIR="$absolute/libraries" \
+  -DCMAKE_INSTALL_INCLUDEDIR="$absolute/headers" -DCMAKE_INSTALL_DATAROOTDIR="$absolute/data" \
+  -DCMAKE_INSTALL_MANDIR="$absolute/manuals" -DCMAKE_INSTALL_DOCDIR="$absolute/doc"
+stray=$(find "$absolute/prefix" "$absolute/bin" "$absolute/data" -type f 2>/dev/null || true)
+[ -z "$stray" ] || { echo "installed outside the folders asked for: $stray"; exit 1; }
+if [ ! -f "$absolute/doc/LICENSE" ] || [ ! -f "$absolute/manuals/man3/uri_parse.3.gz" ] ||
+  [ -e "$absolute/manuals/man1" ]; then
+  echo "documentation misplaced: $(find "$absolute/doc" "$absolute/manuals")"
+  exit 1
+fi
 libdir=$absolute/libraries
 consume_with_cmake "$work/absolute-consumer" "C++ find_package, absolute folders" \
   -Durisplit_DIR="$libdir/cmake/urisplit"
-read -ra flags <<<"$(PKG_CONFIG_PATH=$libdir/pkgconfig "$pkg_config" --cflags --libs urisplit)"
-"$cc" "${c_flags[@]}" "$source/main.c" "${flags[@]}" -o "$work/absolute_pc"
+read -ra pc_flags <<<"$(PKG_CONFIG_PATH=$libdir/pkgconfig "$pkg_config" --cflags --libs urisplit)"
+"$cc" "${c_flags[@]}" "$source/main.c" "${pc_flags[@]}" -o "$work/absolute_pc"
 check_consumer "$work/absolute_pc" "C pkg-config, absolute folders"
 
 # pkg-config escapes the space, which a shell reads back only through eval.
@@ -90,8 +105,8 @@ install_library "$work/spaced-build" -DCMAKE_INSTALL_PREFIX="$spaced"
 libdir=$(dirname "$(find "$spaced" -name 'liburisplit.a')")
 consume_with_cmake "$work/spaced-consumer" "C++ find_package, a prefix with a space" \
   -DCMAKE_PREFIX_PATH="$spaced"
-flags=$(PKG_CONFIG_PATH=$libdir/pkgconfig "$pkg_config" --cflags --libs urisplit)
-eval "\"\$cc\" \"\${c_flags[@]}\" \"\$source/main.c\" $flags -o \"\$work/spaced_pc\""
+spaced_flags=$(PKG_CONFIG_PATH=$libdir/pkgconfig "$pkg_config" --cflags --libs urisplit)
+eval "\"\$cc\" \"\${c_flags[@]}\" \"\$source/main.c\" $spaced_flags -o \"\$work/spaced_pc\""
 check_consumer "$work/spaced_pc" "C pkg-config, a prefix with a space"
 
 DESTDIR=$work/root install_library "$work/usr-build" -DCMAKE_INSTALL_PREFIX=/usr
@@ -100,7 +115,8 @@ for query in --cflags --libs; do
   got=$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" "$query" urisplit)
   want=""
   [ "$query" = --cflags ] || want=-lurisplit
-  [ "$(echo $got)" = "$want" ] || { echo "pkg-config $query for /usr gave '$got'"; exit 1; }
+  read -ra words <<<"$got"
+  [ "${words[*]}" = "$want" ] || { echo "pkg-config $query for /usr gave '$got'"; exit 1; }
 done
 
 # Embedded as a shared library, urisplit installs just what the parent's program needs to run.
@@ -113,7 +129,12 @@ check_consumer "$parent/bin/consumer" "installed parent"
 extra=$(cd "$parent" && find . -path './bin/consumer' -o -name 'liburisplit.so.*' -o -type d -o -print)
 [ -z "$extra" ] || { echo "the parent installed more of urisplit: $extra"; exit 1; }
 
-got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
-[ "$got" = "alpha /index.html 123" ] || { echo "installed tool printed '$got'"; exit 1; }
+if [ "$tool" = ON ]; then
+  got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
+  [ "$got" = "alpha /index.html 123" ] || { echo "installed tool printed '$got'"; exit 1; }
+elif [ -e "$prefix/bin" ]; then
+  echo "URISPLIT_TOOL=OFF installed: $(ls "$prefix/bin")"
+  exit 1
+fi
 echo "consumed from C++ and C through find_package, pkg-config and add_subdirectory, from every" \
   "install folder: $expected"
