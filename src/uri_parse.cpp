@@ -46,9 +46,10 @@ char *remove_from(char *first, const char *end, const char *sub, size_t sub_leng
     return write;
 }
 
-// Length of text once the scheme markers are deleted from it, found without editing it.
-size_t length_without_markers(const char *text, const char *first_marker, const char *end) {
-    size_t length = static_cast<size_t>(first_marker - text);
+// Length of the text from start to end once the scheme markers are deleted from it, found
+// without editing it.
+size_t length_without_markers(const char *start, const char *first_marker, const char *end) {
+    size_t length = static_cast<size_t>(first_marker - start);
     for_each_kept_run(first_marker, end, SCHEME_MARKER, SCHEME_MARKER_LENGTH,
                       [&length](const char *, size_t run_length) { length += run_length; });
     return length;

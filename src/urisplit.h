@@ -1,5 +1,6 @@
 /* The C interface of the urisplit library: the routines of <urisplit/uri_parse.h>, under names
- * that C and any language's foreign-function interface can call. Compiles as C99 and as C++. */
+ * that C and any language's foreign-function interface can call. Compiles as C89 or later and
+ * as C++98 or later. */
 #ifndef URISPLIT_URISPLIT_H
 #define URISPLIT_URISPLIT_H
 

@@ -23,7 +23,10 @@ check() {
 }
 example c >"$work/example.c"
 example python >"$work/example.py"
-[ -s "$work/example.c" ] && [ -s "$work/example.py" ] || { echo "examples not found"; exit 1; }
+if [ ! -s "$work/example.c" ] || [ ! -s "$work/example.py" ]; then
+  echo "examples not found"
+  exit 1
+fi
 "$cc" -std=c99 -Wall -Wextra -pedantic -Werror -I"$include_dir" "$work/example.c" \
   -L"$library_dir" -lurisplit -o "$work/example"
 check "C example" "$(LD_LIBRARY_PATH=$library_dir "$work/example")"
