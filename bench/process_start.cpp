@@ -2,7 +2,8 @@
 // /dev/null) and prints microseconds per start against the first program, the floor, with each
 // program's peak resident memory and its file size. Rounds interleave the programs, and each
 // ratio is the median of the ratios within a round, so that drift of the machine cancels out.
-// With no programs named, it runs the ones built beside it.
+// With no programs named, it runs the ones built beside it. With --emulator, each program is
+// started through that qemu-user binary instead, which sets argument 0 with its option -0.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/ptrace.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <vector>
 
@@ -24,19 +26,33 @@ namespace {
     std::exit(1);
 }
 
-double microseconds_per_start(const char *program, const char *argv0, int starts) {
+// How to start a program with a chosen argument 0: directly, or through an emulator.
+struct Start {
+    const char *program, *path;  // path: the program, or the emulator that runs it
+    std::vector<char *> argv;
+};
+
+Start start_of(const char *emulator, const char *program, const char *argv0) {
+    char *arg0 = const_cast<char *>(argv0);
+    if (emulator == nullptr) return {program, program, {arg0, nullptr}};
+    return {program,
+            emulator,
+            {const_cast<char *>(emulator), const_cast<char *>("-0"), arg0,
+             const_cast<char *>(program), nullptr}};
+}
+
+double microseconds_per_start(const Start &start, int starts) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    char *argv[] = {const_cast<char *>(argv0), nullptr};
     char *envp[] = {nullptr};
     auto begin = std::chrono::steady_clock::now();
     for (int i = 0; i < starts; ++i) {
         pid_t pid;
         int status;
-        if (posix_spawn(&pid, program, &actions, nullptr, argv, envp) != 0 ||
+        if (posix_spawn(&pid, start.path, &actions, nullptr, start.argv.data(), envp) != 0 ||
             waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            cannot_run(program);
+            cannot_run(start.program);
     }
     std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - begin;
     posix_spawn_file_actions_destroy(&actions);
@@ -45,19 +61,19 @@ double microseconds_per_start(const char *program, const char *argv0, int starts
 
 // Peak resident memory of one run, read from /proc when the program is about to exit (a ptrace
 // exit stop). wait4's figure would not do: a spawned child starts in this process's memory.
-long peak_resident_kib(const char *program, const char *argv0) {
+long peak_resident_kib(const Start &start) {
     pid_t pid = fork();
     if (pid == 0) {
         int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-        char *argv[] = {const_cast<char *>(argv0), nullptr};
         char *envp[] = {nullptr};
-        execve(program, argv, envp);
+        execve(start.path, start.argv.data(), envp);
         _exit(127);
     }
     int status;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) cannot_run(program);
+    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status))
+        cannot_run(start.program);
     ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACEEXIT);
     ptrace(PTRACE_CONT, pid, nullptr, nullptr);
     waitpid(pid, &status, 0);
@@ -84,15 +100,23 @@ double median(std::vector<double> values) {
 
 int main(int argc, char **argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s STARTS_PER_ROUND ROUNDS [FLOOR PROGRAM...]\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s STARTS_PER_ROUND ROUNDS [--emulator QEMU] [FLOOR PROGRAM...]\n",
+                     argv[0]);
         return 2;
     }
     int starts = std::atoi(argv[1]);
     int rounds = std::atoi(argv[2]);
     if (starts < 1 || rounds < 1) return 2;
+    int first_program = 3;
+    const char *emulator = nullptr;
+    if (argc > 4 && std::strcmp(argv[3], "--emulator") == 0) {
+        emulator = argv[4];
+        first_program = 5;
+    }
     static const char *const built[] = {URISPLIT_START_PROGRAMS};
-    const char *const *programs = argv + 3;
-    std::size_t count = static_cast<std::size_t>(argc - 3);
+    const char *const *programs = argv + first_program;
+    std::size_t count = static_cast<std::size_t>(argc - first_program);
     if (count == 0) {
         programs = built;
         count = std::size(built);
@@ -102,7 +126,8 @@ int main(int argc, char **argv) {
     std::vector<std::vector<double>> times(count);
     for (int round = 0; round < rounds; ++round)
         for (std::size_t i = 0; i < count; ++i)
-            times[i].push_back(microseconds_per_start(programs[i], url, starts));
+            times[i].push_back(
+                microseconds_per_start(start_of(emulator, programs[i], url), starts));
     std::printf("process start, median of %d rounds of %d starts\n", rounds, starts);
     std::printf("%-48s %10s %10s %12s %10s\n", "program", "us/start", "vs floor", "peak RSS KiB",
                 "size KiB");
@@ -114,7 +139,8 @@ int main(int argc, char **argv) {
         struct stat file;
         double size_kib = stat(programs[i], &file) == 0 ? file.st_size / 1024.0 : 0;
         std::printf("%-48s %10.1f %10.3f %12ld %10.1f\n", programs[i], median(times[i]),
-                    median(ratios), peak_resident_kib(programs[i], url), size_kib);
+                    median(ratios), peak_resident_kib(start_of(emulator, programs[i], url)),
+                    size_kib);
     }
     return 0;
 }
