@@ -7,14 +7,19 @@ include(CheckCXXSourceCompiles)
 set(URISPLIT_LIBC auto CACHE STRING "C library of the static urisplit tool: auto, musl or glibc")
 set_property(CACHE URISPLIT_LIBC PROPERTY STRINGS auto musl glibc)
 
-# Debian names musl's folders after the target's triplet, with musl in place of gnu; musl's own
-# installer uses /usr/local/musl, which only a native build can take to be for its target.
+# Debian names musl's folders after the target's triplet with musl in place of gnu, apart from
+# a few (i386-linux-musl, arm-linux-musleabihf), which the cross toolchain files name in
+# URISPLIT_MUSL_TRIPLET; musl's own installer uses /usr/local/musl, which only a native build
+# can take to be for its target.
 set(musl_libdirs)
 set(musl_includedirs)
-if(CMAKE_LIBRARY_ARCHITECTURE)
-  string(REGEX REPLACE "-gnu[a-z0-9]*$" "-musl" triplet "${CMAKE_LIBRARY_ARCHITECTURE}")
-  list(APPEND musl_libdirs /usr/lib/${triplet})
-  list(APPEND musl_includedirs /usr/include/${triplet})
+if(NOT URISPLIT_MUSL_TRIPLET AND CMAKE_LIBRARY_ARCHITECTURE)
+  string(REGEX REPLACE "-gnu[a-z0-9]*$" "-musl" URISPLIT_MUSL_TRIPLET
+                       "${CMAKE_LIBRARY_ARCHITECTURE}")
+endif()
+if(URISPLIT_MUSL_TRIPLET)
+  list(APPEND musl_libdirs /usr/lib/${URISPLIT_MUSL_TRIPLET})
+  list(APPEND musl_includedirs /usr/include/${URISPLIT_MUSL_TRIPLET})
 endif()
 if(NOT CMAKE_CROSSCOMPILING)
   list(APPEND musl_libdirs /usr/local/musl/lib)
@@ -27,6 +32,11 @@ find_path(URISPLIT_MUSL_INCLUDEDIR string.h PATHS ${musl_includedirs} NO_DEFAULT
 
 # Stack protector, control-flow protection where the target has it, full RELRO, no executable
 # stack. _FORTIFY_SOURCE needs optimisation and glibc's checked routines, so callers add it.
+# How a static PIE is linked. Some compilers' drivers (Debian's for arm, mips64el and riscv64)
+# take -static-pie for its start files but still name a dynamic loader, so the linker is told
+# what -static-pie means in full.
+set(URISPLIT_STATIC_PIE -static-pie "LINKER:-Bstatic,--no-dynamic-linker,-z,text")
+
 function(urisplit_harden target)
   check_cxx_compiler_flag(-fcf-protection URISPLIT_HAS_CF_PROTECTION)
   if(URISPLIT_HAS_CF_PROTECTION)
@@ -68,7 +78,7 @@ function(urisplit_link_static_musl target)
     "SHELL:-isystem ${compiler_include}")
   # Start files go before the objects, the libraries and end files after them.
   set(lib ${URISPLIT_MUSL_LIBDIR})
-  target_link_options(${target} PRIVATE -static-pie -nostdlib ${lib}/rcrt1.o ${lib}/crti.o
+  target_link_options(${target} PRIVATE ${URISPLIT_STATIC_PIE} -nostdlib ${lib}/rcrt1.o ${lib}/crti.o
                       ${crtbegin})
   target_link_libraries(${target} PRIVATE ${lib}/libc.a ${libgcc} ${crtend} ${lib}/crtn.o)
 endfunction()
@@ -79,23 +89,28 @@ endfunction()
 function(urisplit_add_tool name link)
   add_executable(${name} ${PROJECT_SOURCE_DIR}/src/main.cpp ${PROJECT_SOURCE_DIR}/src/uri_parse.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
-  target_compile_options(${name} PRIVATE -fno-exceptions -fno-rtti)
-  target_link_libraries(${name} PRIVATE urisplit_warnings)
+  urisplit_link_like_tool(${name} ${link})
+endfunction()
+
+# Compiles and links the program target as the tool is, for link (see urisplit_add_tool).
+function(urisplit_link_like_tool target link)
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+  target_link_libraries(${target} PRIVATE urisplit_warnings)
   if(link STREQUAL "plain")
     return()
   endif()
-  urisplit_harden(${name})
+  urisplit_harden(${target})
   if(link STREQUAL "musl")
-    urisplit_link_static_musl(${name})
-    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src/static_relro.cpp)
+    urisplit_link_static_musl(${target})
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/static_relro.cpp)
     return()
   endif()
   # Fortified string routines are glibc's; the check needs optimisation.
   target_compile_options(
-    ${name} PRIVATE
+    ${target} PRIVATE
     $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
   if(link STREQUAL "glibc")
-    target_link_options(${name} PRIVATE -static-pie)
+    target_link_options(${target} PRIVATE ${URISPLIT_STATIC_PIE})
   endif()
 endfunction()
 
@@ -111,13 +126,11 @@ elseif(URISPLIT_LIBC MATCHES "^(musl|glibc)$")
 else()
   message(FATAL_ERROR "URISPLIT_LIBC is '${URISPLIT_LIBC}'; it takes auto, musl or glibc")
 endif()
-# Some targets' glibc cannot make a static PIE (Debian's s390x ships no rcrt1.o); the tool is
-# then a dynamically linked PIE, hardened alike.
-if(URISPLIT_TOOL_LIBC STREQUAL "glibc")
-  set(CMAKE_REQUIRED_LINK_OPTIONS -static-pie)
-  check_cxx_source_compiles("int main() { return 0; }" URISPLIT_HAS_STATIC_PIE)
-  unset(CMAKE_REQUIRED_LINK_OPTIONS)
-endif()
+# Some targets' glibc cannot make a static PIE (Debian's s390x ships no rcrt1.o); a tool on
+# glibc is then a dynamically linked PIE, hardened alike.
+set(CMAKE_REQUIRED_LINK_OPTIONS ${URISPLIT_STATIC_PIE})
+check_cxx_source_compiles("int main() { return 0; }" URISPLIT_HAS_STATIC_PIE)
+unset(CMAKE_REQUIRED_LINK_OPTIONS)
 if(URISPLIT_TOOL_LIBC STREQUAL "musl" AND NOT (URISPLIT_MUSL_LIBDIR AND URISPLIT_MUSL_INCLUDEDIR))
   message(FATAL_ERROR "URISPLIT_LIBC=musl, but musl was not found: apt-get install musl-tools, "
                       "or set URISPLIT_MUSL_LIBDIR and URISPLIT_MUSL_INCLUDEDIR")

@@ -1,5 +1,7 @@
 # Shared part of the cross toolchain files: Debian's cross compiler for URISPLIT_TRIPLET, its
-# libraries under /usr/<triplet>, and qemu-user as the emulator that runs target programs.
+# libraries under /usr/<triplet>, and qemu-user as the emulator that runs target programs. The
+# target's musl (URISPLIT_MUSL_TRIPLET, its folder name) comes from Debian's multiarch:
+# dpkg --add-architecture ARCH, then apt-get install musl-dev:ARCH.
 # qemu is started directly (no binfmt_misc registration is needed); -L lets it find the target's
 # dynamic loader, and its option -0 sets argument 0.
 set(CMAKE_SYSTEM_NAME Linux)
