@@ -370,6 +370,11 @@ StalledOutput eventfd_near_its_maximum() {
 std::string read_counter(int fd) {
     eventfd_t value = 0;
     eventfd_read(fd, &value);
+#if defined(URISPLIT_EMULATOR) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    // The emulator swaps the counter into this big-endian guest's order, but the tool, in an
+    // emulator of its own that does not know the descriptor for an eventfd, wrote raw bytes.
+    value = __builtin_bswap64(value);
+#endif
     return std::string(reinterpret_cast<const char *>(&value), sizeof value);
 }
 
@@ -441,7 +446,8 @@ TEST(Cli, WaitsOnAStalledNonBlockingOutput) {
     for (const auto &row : rows) {
         StalledOutput output = row.open();
         if (output.tool < 0) {
-            std::cout << "skipped: " << row.what << ": the kernel refuses the sockets\n";
+            std::cout << "skipped: " << row.what
+                      << ": the sockets cannot be made here (an emulator may refuse them)\n";
             continue;
         }
         std::string received;
