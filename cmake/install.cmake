@@ -85,21 +85,31 @@ add_custom_command(
 add_custom_target(urisplit_debian_changelog ALL DEPENDS ${debian_dir}/changelog.gz)
 # These are for the packages alone: EXCLUDE_FROM_ALL keeps them out of a plain install, which
 # gets the licence in CMAKE_INSTALL_DOCDIR (share/doc/urisplit) instead.
-set(packages dev liburisplit-dev)
+# Each component's package: its Debian name, then its RPM name (as Fedora and openSUSE name them).
+set(packages dev liburisplit-dev urisplit-devel)
 if(URISPLIT_TOOL)
-  list(APPEND packages tool urisplit)
+  list(APPEND packages tool urisplit urisplit)
   install(FILES cmake/debian/urisplit.lintian-overrides
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME urisplit COMPONENT tool
           EXCLUDE_FROM_ALL)
 endif()
 if(BUILD_SHARED_LIBS)
-  list(APPEND packages lib liburisplit${PROJECT_VERSION_MAJOR})
+  list(APPEND packages lib liburisplit${PROJECT_VERSION_MAJOR} liburisplit${PROJECT_VERSION_MAJOR})
 endif()
+# The RPMs mark their licence as such, in share/licenses/<package>; prepare_packages.cmake
+# leaves each format's files out of the other's packages.
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 while(packages)
-  list(POP_FRONT packages component package)
+  list(POP_FRONT packages component package rpm_package)
   install(FILES ${debian_dir}/copyright ${debian_dir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component}
           EXCLUDE_FROM_ALL)
+  set(licenses ${CMAKE_INSTALL_DATAROOTDIR}/licenses/${rpm_package})
+  install(FILES LICENSE DESTINATION ${licenses} COMPONENT ${component} EXCLUDE_FROM_ALL)
+  string(TOUPPER ${component} upper)
+  set(CPACK_RPM_${upper}_PACKAGE_NAME ${rpm_package})
+  set(CPACK_RPM_${upper}_USER_FILELIST
+      "%license ${CPACK_PACKAGING_INSTALL_PREFIX}/${licenses}/LICENSE")
 endwhile()
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
 
@@ -108,7 +118,6 @@ set(CPACK_PACKAGE_VENDOR "urisplit developers")
 set(CPACK_PACKAGE_CONTACT "${URISPLIT_DEB_MAINTAINER}")
 # Each package's description below starts with its own synopsis, so no shared one goes first.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -156,6 +165,17 @@ endif()
 
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME urisplit)
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+# A dynamically linked tool needs the glibc it was built against, or a newer one. (dpkg-shlibdeps
+# would need the target's libc6 installed, which a cross build does not have.)
+if(URISPLIT_TOOL_LINK STREQUAL "dynamic")
+  file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/glibc_version.h "#include <features.h>\n")
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dM -E ${CMAKE_CURRENT_BINARY_DIR}/glibc_version.h
+                  OUTPUT_VARIABLE macros)
+  string(REGEX MATCH "__GLIBC__ ([0-9]+)" major "${macros}")
+  set(major ${CMAKE_MATCH_1})
+  string(REGEX MATCH "__GLIBC_MINOR__ ([0-9]+)" minor "${macros}")
+  set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "libc6 (>= ${major}.${CMAKE_MATCH_1})")
+endif()
 set(CPACK_COMPONENT_TOOL_DESCRIPTION
     "split an HTTP URL into host, path and port
 urisplit takes an HTTP URL from argument 0 of its argument vector and writes
@@ -194,4 +214,89 @@ their C names urisplit_parse_uri and urisplit_strremove.")
   set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
       "liburisplit${PROJECT_VERSION_MAJOR} (= ${PROJECT_VERSION})")
 endif()
+
+# make urisplit_archive: the portable archive of the tool, named after its C library. A static
+# tool (x86_64-linux-musl) runs on any Linux of its architecture; a dynamic one, where the
+# target's glibc cannot link a static PIE (riscv64-linux-gnu), on one whose glibc is as new.
+if(URISPLIT_TOOL AND NOT URISPLIT_TOOL_LINK STREQUAL "plain")
+  if(URISPLIT_TOOL_LINK STREQUAL "musl")
+    set(libc_triplet ${URISPLIT_MUSL_TRIPLET})
+  elseif(URISPLIT_TRIPLET)
+    set(libc_triplet ${URISPLIT_TRIPLET})
+  else()
+    set(libc_triplet ${CMAKE_LIBRARY_ARCHITECTURE})
+  endif()
+  set(archive ${CMAKE_CURRENT_BINARY_DIR}/urisplit-${PROJECT_VERSION}-${libc_triplet}.tar.gz)
+  add_custom_target(
+    urisplit_archive
+    COMMAND ${CMAKE_COMMAND} -D BUILD_DIR=${CMAKE_CURRENT_BINARY_DIR} -D ARCHIVE=${archive}
+            -D CPACK_URISPLIT_SOURCE_DIR=${PROJECT_SOURCE_DIR}
+            -D CPACK_URISPLIT_RELEASE_EPOCH=${URISPLIT_RELEASE_EPOCH}
+            -P ${PROJECT_SOURCE_DIR}/cmake/make_archive.cmake
+    DEPENDS urisplit urisplit_manual_pages VERBATIM)
+endif()
+
+# The packages are for the target, also in a cross build.
+set(deb_architectures amd64 arm64 i386 s390x armhf armel ppc64el mips64el riscv64)
+set(rpm_architectures x86_64 aarch64 i686 s390x armv7hl armv5tel ppc64le mips64el riscv64)
+if(URISPLIT_TRIPLET)
+  execute_process(COMMAND dpkg-architecture -t${URISPLIT_TRIPLET} -qDEB_HOST_ARCH
+                  OUTPUT_VARIABLE deb_architecture OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${deb_architecture})
+else()
+  execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE deb_architecture
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+endif()
+list(FIND deb_architectures "${deb_architecture}" at)
+if(at GREATER_EQUAL 0)
+  list(GET rpm_architectures ${at} CPACK_RPM_PACKAGE_ARCHITECTURE)
+endif()
+
+# RPM packages for Fedora, RHEL and openSUSE: urisplit (the tool), urisplit-devel (headers,
+# library, CMake package, .pc file; with a static library only, it also provides
+# urisplit-static, as Fedora asks) and, for a shared library, liburisplit1. They take their
+# library folder from CMAKE_INSTALL_LIBDIR, which those systems want as lib64 on 64-bit targets.
+# The packages own their own folders, not the system's.
+set(CPACK_RPM_COMPONENT_INSTALL ON)
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_TOOL_PACKAGE_GROUP "Productivity/Networking/Web/Utilities")
+set(CPACK_RPM_DEV_PACKAGE_GROUP "Development/Libraries/C and C++")
+set(CPACK_RPM_LIB_PACKAGE_GROUP "System/Libraries")
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
+    /usr/share/licenses /usr/share/man /usr/share/man/man1 /usr/share/man/man3
+    /usr/${CMAKE_INSTALL_LIBDIR} /usr/${CMAKE_INSTALL_LIBDIR}/cmake
+    /usr/${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+set(URISPLIT_RPM_PACKAGER "${URISPLIT_DEB_MAINTAINER}")
+configure_file(cmake/rpm/changelog.in rpm/changelog @ONLY)
+set(CPACK_RPM_CHANGELOG_FILE ${CMAKE_CURRENT_BINARY_DIR}/rpm/changelog)
+foreach(component IN LISTS CPACK_COMPONENTS_ALL)
+  string(TOUPPER ${component} upper)
+  string(REGEX MATCH "^[^\n]+" summary "${CPACK_COMPONENT_${upper}_DESCRIPTION}")
+  string(REGEX REPLACE "^[^\n]+\n" "" description "${CPACK_COMPONENT_${upper}_DESCRIPTION}")
+  string(SUBSTRING "${summary}" 0 1 first)
+  string(SUBSTRING "${summary}" 1 -1 rest)
+  string(TOUPPER "${first}" first)
+  set(CPACK_RPM_${upper}_PACKAGE_SUMMARY "${first}${rest}")
+  set(CPACK_RPM_${upper}_PACKAGE_DESCRIPTION "${description}")
+endforeach()
+if(BUILD_SHARED_LIBS)
+  set(CPACK_RPM_DEV_PACKAGE_REQUIRES
+      "liburisplit${PROJECT_VERSION_MAJOR} = ${PROJECT_VERSION}-${CPACK_RPM_PACKAGE_RELEASE}")
+else()
+  set(CPACK_RPM_DEV_PACKAGE_PROVIDES
+      "urisplit-static = ${PROJECT_VERSION}-${CPACK_RPM_PACKAGE_RELEASE}")
+endif()
+# CPack strips with the target's tools; rpmbuild's own post-install scripts would use the build
+# machine's. Nothing of the build machine (host name, time) may reach the packages.
+set(CPACK_RPM_SPEC_INSTALL_POST /bin/true)
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${URISPLIT_RPM_PACKAGER}
+%define _buildhost reproducible
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1
+%define source_date_epoch_from_changelog 0
+%define _build_id_links none")
+
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/prepare_packages.cmake)
 include(CPack)

@@ -1,6 +1,6 @@
 # From URISPLIT_RELEASE_DATE (YYYY-MM-DD), the release time, noon UTC of that day, as
-# URISPLIT_RELEASE_EPOCH (seconds since 1970) and URISPLIT_RELEASE_RFC2822 (as Debian's
-# changelog writes it). Plain arithmetic, so no locale or time zone of the build reaches them.
+# URISPLIT_RELEASE_EPOCH (seconds since 1970), URISPLIT_RELEASE_RFC2822 (as Debian's changelog
+# writes it) and URISPLIT_RELEASE_RPM_DATE (as an RPM changelog does). Plain arithmetic, so no locale or time zone of the build reaches them.
 if(NOT URISPLIT_RELEASE_DATE MATCHES "^([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
   message(FATAL_ERROR "URISPLIT_RELEASE_DATE is '${URISPLIT_RELEASE_DATE}', not YYYY-MM-DD")
 endif()
@@ -32,3 +32,4 @@ list(GET _weekdays ${_weekday} _weekday)
 list(GET _months ${_month_index} _month_name)
 set(URISPLIT_RELEASE_RFC2822
     "${_weekday}, ${CMAKE_MATCH_3} ${_month_name} ${_year} 12:00:00 +0000")
+set(URISPLIT_RELEASE_RPM_DATE "${_weekday} ${_month_name} ${CMAKE_MATCH_3} ${_year}")

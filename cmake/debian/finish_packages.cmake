@@ -1,30 +1,16 @@
 # Run by CPack once it has made the packages: rebuilds each with dpkg-deb, the way Debian's own
 # tools make them, so that two builds of one commit give the same bytes whatever the folder,
 # umask, locale, time zone or time of the build:
-# - every time stamp is SOURCE_DATE_EPOCH, or else the last commit's time, or else (outside a git
-#   checkout, as from a tarball) the release time of the changelog's entry;
+# - every time stamp is the packages' time (package_time.cmake);
 # - files belong to root, directories are 0755 and files 0644, or 0755 where executable;
 # - ELF files lose their .comment section, which only names the compilers;
 # - a shared library is announced to ldconfig by a trigger rather than by maintainer scripts;
 # - the library packages are Multi-Arch: same, and the static tool's control file names the
 #   source packages of the code linked into it (Static-Built-Using).
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(epoch $ENV{SOURCE_DATE_EPOCH})
-else()
-  # Only this project's own checkout counts, not one that a tarball happens to lie in.
-  execute_process(COMMAND git -C ${CPACK_URISPLIT_SOURCE_DIR} rev-parse --show-toplevel
-                  OUTPUT_VARIABLE top ERROR_QUIET OUTPUT_STRIP_TRAILING_WHITESPACE)
-  execute_process(COMMAND git -C ${CPACK_URISPLIT_SOURCE_DIR} log -1 --format=%ct
-                  OUTPUT_VARIABLE epoch RESULT_VARIABLE git_failed ERROR_QUIET
-                  OUTPUT_STRIP_TRAILING_WHITESPACE)
-  file(REAL_PATH "${CPACK_URISPLIT_SOURCE_DIR}" source_dir)
-  if(top)
-    file(REAL_PATH "${top}" top)
-  endif()
-  if(git_failed OR NOT top STREQUAL source_dir OR NOT epoch MATCHES "^[0-9]+$")
-    set(epoch ${CPACK_URISPLIT_RELEASE_EPOCH})
-  endif()
+if(NOT CPACK_GENERATOR STREQUAL "DEB")
+  return()
 endif()
+include(${CPACK_URISPLIT_SOURCE_DIR}/cmake/package_time.cmake)
 
 foreach(deb IN LISTS CPACK_PACKAGE_FILES)
   set(root ${deb}.tree)

@@ -1,0 +1,26 @@
+# Makes ARCHIVE, the portable .tar.gz of the tool, bit for bit reproducible: the stripped tool,
+# its manual page and the licence in one folder named like the archive, laid out as under a
+# prefix (bin, share/man/man1, share/doc/urisplit). Run by the build as cmake -P, with
+# BUILD_DIR, ARCHIVE, CPACK_URISPLIT_SOURCE_DIR and CPACK_URISPLIT_RELEASE_EPOCH set.
+string(REGEX REPLACE "^.*/|\\.tar\\.gz$" "" name "${ARCHIVE}")
+set(stage ${BUILD_DIR}/archive)
+set(root ${stage}/${name})
+file(REMOVE_RECURSE ${stage})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --component tool
+                        --prefix ${stage}/install --strip
+                OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+file(GLOB_RECURSE installed ${stage}/install/*)
+set(page ${installed})
+list(FILTER page INCLUDE REGEX "/man1/urisplit\\.1\\.gz$")
+set(tool ${installed})
+list(FILTER tool INCLUDE REGEX "/bin/urisplit$")
+file(COPY ${tool} DESTINATION ${root}/bin)
+file(COPY ${page} DESTINATION ${root}/share/man/man1)
+file(COPY ${CPACK_URISPLIT_SOURCE_DIR}/LICENSE DESTINATION ${root}/share/doc/urisplit)
+
+include(${CPACK_URISPLIT_SOURCE_DIR}/cmake/package_time.cmake)
+execute_process(COMMAND tar --create --format=gnu --sort=name --mtime=@${epoch} --owner=0
+                        --group=0 --numeric-owner --mode=u=rwX,go=rX -C ${stage} ${name}
+                COMMAND gzip -9n
+                OUTPUT_FILE ${ARCHIVE} COMMAND_ERROR_IS_FATAL ANY)
+message(STATUS "urisplit: made ${ARCHIVE}")
