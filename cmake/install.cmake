@@ -150,8 +150,8 @@ foreach(file IN LISTS static_files)
   file(REAL_PATH ${file} file)
   execute_process(COMMAND dpkg-query --search ${file} OUTPUT_VARIABLE owner ERROR_QUIET)
   if(owner MATCHES "^([^:, ]+(:[a-z0-9]+)?): ")  # package[:architecture]: path
-    execute_process(COMMAND dpkg-query --show "--showformat=\${source:Package} (= \${source:Version})"
-                            ${CMAKE_MATCH_1}
+    set(format "--showformat=\${source:Package} (= \${source:Version})")
+    execute_process(COMMAND dpkg-query --show "${format}" ${CMAKE_MATCH_1}
                     OUTPUT_VARIABLE source ERROR_QUIET)
     list(APPEND built_using "${source}")
   endif()
@@ -172,9 +172,10 @@ if(URISPLIT_TOOL_LINK STREQUAL "dynamic")
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dM -E ${CMAKE_CURRENT_BINARY_DIR}/glibc_version.h
                   OUTPUT_VARIABLE macros)
   string(REGEX MATCH "__GLIBC__ ([0-9]+)" major "${macros}")
-  set(major ${CMAKE_MATCH_1})
   string(REGEX MATCH "__GLIBC_MINOR__ ([0-9]+)" minor "${macros}")
-  set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "libc6 (>= ${major}.${CMAKE_MATCH_1})")
+  string(REGEX REPLACE "[^0-9]" "" major "${major}")
+  string(REGEX REPLACE "[^0-9]" "" minor "${minor}")
+  set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "libc6 (>= ${major}.${minor})")
 endif()
 set(CPACK_COMPONENT_TOOL_DESCRIPTION
     "split an HTTP URL into host, path and port

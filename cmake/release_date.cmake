@@ -1,6 +1,7 @@
 # From URISPLIT_RELEASE_DATE (YYYY-MM-DD), the release time, noon UTC of that day, as
 # URISPLIT_RELEASE_EPOCH (seconds since 1970), URISPLIT_RELEASE_RFC2822 (as Debian's changelog
-# writes it) and URISPLIT_RELEASE_RPM_DATE (as an RPM changelog does). Plain arithmetic, so no locale or time zone of the build reaches them.
+# writes it) and URISPLIT_RELEASE_RPM_DATE (as an RPM changelog does). Plain arithmetic, so no
+# locale or time zone of the build reaches them.
 if(NOT URISPLIT_RELEASE_DATE MATCHES "^([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
   message(FATAL_ERROR "URISPLIT_RELEASE_DATE is '${URISPLIT_RELEASE_DATE}', not YYYY-MM-DD")
 endif()

@@ -30,13 +30,13 @@ find_path(URISPLIT_MUSL_LIBDIR rcrt1.o PATHS ${musl_libdirs} NO_DEFAULT_PATH NO_
 find_path(URISPLIT_MUSL_INCLUDEDIR string.h PATHS ${musl_includedirs} NO_DEFAULT_PATH
           NO_CMAKE_FIND_ROOT_PATH DOC "Folder of musl's headers")
 
-# Stack protector, control-flow protection where the target has it, full RELRO, no executable
-# stack. _FORTIFY_SOURCE needs optimisation and glibc's checked routines, so callers add it.
 # How a static PIE is linked. Some compilers' drivers (Debian's for arm, mips64el and riscv64)
 # take -static-pie for its start files but still name a dynamic loader, so the linker is told
 # what -static-pie means in full.
 set(URISPLIT_STATIC_PIE -static-pie "LINKER:-Bstatic,--no-dynamic-linker,-z,text")
 
+# Stack protector, control-flow protection where the target has it, full RELRO, no executable
+# stack. _FORTIFY_SOURCE needs optimisation and glibc's checked routines, so callers add it.
 function(urisplit_harden target)
   check_cxx_compiler_flag(-fcf-protection URISPLIT_HAS_CF_PROTECTION)
   if(URISPLIT_HAS_CF_PROTECTION)
@@ -78,8 +78,8 @@ function(urisplit_link_static_musl target)
     "SHELL:-isystem ${compiler_include}")
   # Start files go before the objects, the libraries and end files after them.
   set(lib ${URISPLIT_MUSL_LIBDIR})
-  target_link_options(${target} PRIVATE ${URISPLIT_STATIC_PIE} -nostdlib ${lib}/rcrt1.o ${lib}/crti.o
-                      ${crtbegin})
+  target_link_options(${target} PRIVATE ${URISPLIT_STATIC_PIE} -nostdlib ${lib}/rcrt1.o
+                      ${lib}/crti.o ${crtbegin})
   target_link_libraries(${target} PRIVATE ${lib}/libc.a ${libgcc} ${crtend} ${lib}/crtn.o)
 endfunction()
 

@@ -1,4 +1,5 @@
-# Cross build for 32-bit Arm Linux, soft float (armel): apt-get install g++-arm-linux-gnueabi qemu-user musl-dev:armel
+# Cross build for 32-bit Arm Linux, soft float (armel), with:
+# apt-get install g++-arm-linux-gnueabi qemu-user musl-dev:armel
 set(URISPLIT_TRIPLET arm-linux-gnueabi)
 set(CMAKE_SYSTEM_PROCESSOR arm)
 set(URISPLIT_QEMU_NAME qemu-arm)

@@ -1,4 +1,5 @@
-# Cross build for 32-bit Arm Linux, hard float (armhf): apt-get install g++-arm-linux-gnueabihf qemu-user musl-dev:armhf
+# Cross build for 32-bit Arm Linux, hard float (armhf), with:
+# apt-get install g++-arm-linux-gnueabihf qemu-user musl-dev:armhf
 set(URISPLIT_TRIPLET arm-linux-gnueabihf)
 set(CMAKE_SYSTEM_PROCESSOR arm)
 set(URISPLIT_QEMU_NAME qemu-arm)

@@ -1,4 +1,5 @@
-# Cross build for big-endian 64-bit IBM Z Linux: apt-get install g++-s390x-linux-gnu qemu-user musl-dev:s390x
+# Cross build for big-endian 64-bit IBM Z Linux, with:
+# apt-get install g++-s390x-linux-gnu qemu-user musl-dev:s390x
 set(URISPLIT_TRIPLET s390x-linux-gnu)
 set(CMAKE_SYSTEM_PROCESSOR s390x)
 set(URISPLIT_QEMU_NAME qemu-s390x)
