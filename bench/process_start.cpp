@@ -123,11 +123,13 @@ int main(int argc, char **argv) {
     }
 
     const char *url = "http://www.example.org:8080/index.html?q=1";
+    std::vector<Start> launches;
+    for (std::size_t i = 0; i < count; ++i)
+        launches.push_back(start_of(emulator, programs[i], url));
     std::vector<std::vector<double>> times(count);
     for (int round = 0; round < rounds; ++round)
         for (std::size_t i = 0; i < count; ++i)
-            times[i].push_back(
-                microseconds_per_start(start_of(emulator, programs[i], url), starts));
+            times[i].push_back(microseconds_per_start(launches[i], starts));
     std::printf("process start, median of %d rounds of %d starts\n", rounds, starts);
     std::printf("%-48s %10s %10s %12s %10s\n", "program", "us/start", "vs floor", "peak RSS KiB",
                 "size KiB");
@@ -139,8 +141,7 @@ int main(int argc, char **argv) {
         struct stat file;
         double size_kib = stat(programs[i], &file) == 0 ? file.st_size / 1024.0 : 0;
         std::printf("%-48s %10.1f %10.3f %12ld %10.1f\n", programs[i], median(times[i]),
-                    median(ratios), peak_resident_kib(start_of(emulator, programs[i], url)),
-                    size_kib);
+                    median(ratios), peak_resident_kib(launches[i]), size_kib);
     }
     return 0;
 }
