@@ -346,8 +346,8 @@ std::string drain(int peer) {
     char chunk[4096];
     ssize_t n;
     while ((n = read(peer, chunk, sizeof chunk)) > 0)
-        for (char byte : std::string(chunk, static_cast<size_t>(n)))
-            if (byte != 'f') received += byte;
+        for (ssize_t i = 0; i < n; ++i)
+            if (chunk[i] != 'f') received += chunk[i];
     return received;
 }
 
@@ -658,7 +658,7 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         std::vector<std::string> expressions;
         for (const std::string &injected : row.injected)
             expressions.push_back("inject=" + injected);
-        std::string pauses = "";  // none, unless a row names them
+        std::string pauses;
         ToolRun run = run_traced("http://alpha:123/index.html", expressions, pauses);
         EXPECT_EQ(run.out, row.out) << row.what;
         EXPECT_EQ(pauses, row.pauses) << row.what;
