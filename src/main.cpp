@@ -1,7 +1,10 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/socket.h>
+#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,10 +15,49 @@ namespace {
 // How long one wait for the output lasts at most, and the longest pause between writes.
 constexpr int WAIT_MS = 500;
 static_assert(WAIT_MS < 1000, "a pause is a number of nanoseconds under one second");
+constexpr long long NO_DEADLINE = -1;
 
-void pause_for(int milliseconds) {
+// Whether the whole pause passed; a pause that fails ends the output, as retrying at once
+// could spin.
+bool pause_for(int milliseconds) {
     struct timespec pause = {0, milliseconds * 1000000L};
-    nanosleep(&pause, nullptr);
+    return nanosleep(&pause, nullptr) == 0;
+}
+
+long long now_ms() {
+    struct timespec now = {0, 0};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+// The output's send timeout (SO_SNDTIMEO) in milliseconds, rounded up, or NO_DEADLINE when it is
+// no socket or has none.
+long long send_timeout_ms() {
+    struct timeval timeout = {0, 0};
+    socklen_t size = sizeof timeout;
+    if (getsockopt(STDOUT_FILENO, SOL_SOCKET, SO_SNDTIMEO, &timeout, &size) != 0 ||
+        (timeout.tv_sec == 0 && timeout.tv_usec == 0))
+        return NO_DEADLINE;
+    return timeout.tv_sec * 1000LL + (timeout.tv_usec + 999) / 1000;
+}
+
+// After a write that said EAGAIN, how long the next wait may last, or -1 to give up. A blocking
+// output says EAGAIN only once its send timeout has passed, where a blocking write fails; a
+// non-blocking one is waited on for no longer than its send timeout, counted from the first
+// refusal since the last progress. deadline_ms (NO_DEADLINE: none) is set at that first refusal,
+// which stalled records.
+int wait_limit_ms(bool &stalled, long long &deadline_ms) {
+    if (!stalled) {
+        stalled = true;
+        int flags = fcntl(STDOUT_FILENO, F_GETFL);
+        if (flags < 0 || (flags & O_NONBLOCK) == 0) return -1;
+        long long timeout_ms = send_timeout_ms();
+        deadline_ms = timeout_ms == NO_DEADLINE ? NO_DEADLINE : now_ms() + timeout_ms;
+    }
+    if (deadline_ms == NO_DEADLINE) return WAIT_MS;
+    long long left_ms = deadline_ms - now_ms();
+    if (left_ms <= 0) return -1;
+    return left_ms < WAIT_MS ? static_cast<int>(left_ms) : WAIT_MS;
 }
 
 // Writes the bytes to standard output, going on after a signal or a short write. Gives up
@@ -26,24 +68,32 @@ void pause_for(int milliseconds) {
 // sleep, so the tool sleeps in poll() instead. poll() alone would not do: a full eventfd, or a
 // netlink socket whose peer is full, reports ready while the write still says EAGAIN, which
 // would spin; and a stream socket whose peer has shut down reading reports nothing, while a
-// write would fail at once, which would wait for ever. So each wait ends after WAIT_MS and the
-// write is tried again, and while poll() says ready but the write refuses, a pause that doubles
-// up to WAIT_MS goes before each wait.
+// write would fail at once, which would wait for ever. So each wait ends after WAIT_MS (or
+// sooner, at the send timeout) and the write is tried again, and while poll() says ready but
+// the write refuses, a pause that doubles up to WAIT_MS goes before each wait. Progress ends
+// the pauses and restarts the send timeout, as it does for a blocking write.
 void write_all(const char *bytes, size_t length) {
     int pause_ms = 0;
+    bool stalled = false;
+    long long deadline_ms = NO_DEADLINE;
     while (length > 0) {
         ssize_t written = write(STDOUT_FILENO, bytes, length);
         if (written > 0) {
             bytes += written;
             length -= static_cast<size_t>(written);
+            pause_ms = 0;
+            stalled = false;
             continue;
         }
         if (written == 0) return;
         if (errno == EINTR) continue;
         if (errno != EAGAIN) return;
-        if (pause_ms > 0) pause_for(pause_ms);
+        int limit_ms = wait_limit_ms(stalled, deadline_ms);
+        if (limit_ms < 0) return;
+        int paused_ms = pause_ms < limit_ms ? pause_ms : limit_ms;
+        if (paused_ms > 0 && !pause_for(paused_ms)) return;
         struct pollfd output = {STDOUT_FILENO, POLLOUT, 0};
-        int ready = poll(&output, 1, WAIT_MS);
+        int ready = poll(&output, 1, limit_ms - paused_ms);
         if (ready < 0 && errno != EINTR) return;
         int doubled = 2 * pause_ms + 1;
         pause_ms = ready > 0 ? (doubled < WAIT_MS ? doubled : WAIT_MS) : 0;

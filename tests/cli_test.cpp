@@ -408,6 +408,18 @@ StalledOutput full_stream_socket() {
     return {ends[0], ends[1]};
 }
 
+// A full stream socket with a send timeout of 200 ms, non-blocking or not, whose peer never
+// reads: a blocking write fails once the timeout passes, and so must the tool's.
+StalledOutput socket_with_send_timeout(bool non_blocking) {
+    StalledOutput output = full_stream_socket();
+    struct timeval timeout = {0, 200000};
+    if (output.tool >= 0) {
+        setsockopt(output.tool, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+        if (!non_blocking) fcntl(output.tool, F_SETFL, 0);
+    }
+    return output;
+}
+
 std::string stop_reading(int peer) {
     shutdown(peer, SHUT_RD);
     return "";
@@ -419,7 +431,8 @@ std::string nothing(int) {
 
 // Another process may have made the shared output non-blocking. The tool waits on a full one
 // as a blocking write would: without using CPU, delivering the record once the output takes
-// it, and ending soon after the moment a blocking write would have failed.
+// it, and ending soon after the moment a blocking write would have failed. An output with a
+// send timeout is given up once the timeout passes, without being released.
 TEST(Cli, WaitsOnAStalledNonBlockingOutput) {
     const struct {
         const char *what;
@@ -427,6 +440,7 @@ TEST(Cli, WaitsOnAStalledNonBlockingOutput) {
         std::string (*release)(int peer);  // what the peer received so far
         std::string (*collect)(int peer);  // what the peer received once the tool ended
         std::string out;
+        bool ends_unreleased = false;
     } rows[] = {
         {"full pipe, then drained", full_pipe, drain, drain, "abc / 80"},
         {"eventfd near its maximum, then read", eventfd_near_its_maximum,
@@ -435,6 +449,10 @@ TEST(Cli, WaitsOnAStalledNonBlockingOutput) {
          "abc / 80"},
         {"full stream socket whose peer stops reading", full_stream_socket, stop_reading, nothing,
          ""},
+        {"non-blocking socket with a send timeout, never read",
+         [] { return socket_with_send_timeout(true); }, nothing, nothing, "", true},
+        {"blocking socket with a send timeout, never read",
+         [] { return socket_with_send_timeout(false); }, nothing, nothing, "", true},
     };
 #ifdef SYS_poll
     const std::initializer_list<long> waits = {SYS_poll, SYS_ppoll, SYS_nanosleep,
@@ -452,7 +470,12 @@ TEST(Cli, WaitsOnAStalledNonBlockingOutput) {
         }
         std::string received;
         ToolRun run = run_tool("http://abc", output.tool, [&](pid_t pid) {
-            wait_in_syscall(pid, waits);
+            if (row.ends_unreleased) {
+                EXPECT_TRUE(ends_within(pid, std::chrono::milliseconds(1500)))
+                    << row.what << ": still running 1.5 s after a send timeout of 200 ms";
+                return;
+            }
+            EXPECT_TRUE(wait_in_syscall(pid, waits)) << row.what << ": the tool never waited";
             long ticks_before = cpu_ticks(pid);
             std::this_thread::sleep_for(std::chrono::seconds(1));
             EXPECT_LE(cpu_ticks(pid) - ticks_before, ticks_per_second / 10)
@@ -578,39 +601,65 @@ TEST(Cli, EmptyArgumentVector) {
 }
 
 #ifdef URISPLIT_STRACE
+// What the traced tool writes to: a pipe whose write end is non-blocking or not, or a netlink
+// socket to a full peer, which poll() calls ready while every write says EAGAIN.
+enum class TracedOutput { NonBlockingPipe, BlockingPipe, FullNetlink };
+
 // Runs the tool on argv0 under strace with the given -e expressions (inject=...). Its pauses
-// return at once, and their lengths in milliseconds, each followed by a space, go to pauses.
-// Perl sets argument 0, as strace cannot.
-ToolRun run_traced(const char *argv0, std::vector<std::string> expressions, std::string &pauses) {
+// return at once, unless an expression says otherwise, and their lengths in milliseconds, each
+// followed by a space, go to pauses. Perl sets argument 0, as strace cannot.
+ToolRun run_traced(const char *argv0, const std::vector<std::string> &expressions,
+                   TracedOutput output, std::string &pauses) {
     char trace_name[] = "/tmp/urisplit-trace-XXXXXX";
     close(mkstemp(trace_name));
-    std::vector<const char *> argv = {URISPLIT_STRACE, "-qq", "-o", trace_name};
-    expressions.push_back("inject=nanosleep,clock_nanosleep:retval=0");
-    for (const std::string &expression : expressions) {
+    std::vector<const char *> argv = {
+        URISPLIT_STRACE, "-qq", "-o",
+        trace_name,      "-e",  "inject=nanosleep,clock_nanosleep:retval=0"};
+    for (const std::string &expression : expressions) {  // strace takes the last for a call
         argv.push_back("-e");
         argv.push_back(expression.c_str());
     }
     for (const char *word : {URISPLIT_PERL, "-e", "exec {$ARGV[0]} @ARGV[1..$#ARGV]",
                              URISPLIT_BINARY, argv0, static_cast<const char *>(nullptr)})
         argv.push_back(word);
-    ToolRun run = spawn(URISPLIT_STRACE, const_cast<char *const *>(argv.data()));
+    StalledOutput ends = netlink_to_a_full_peer();
+    if (output != TracedOutput::FullNetlink) {
+        close(ends.tool), close(ends.peer);
+        int pipe_ends[2];
+        if (pipe(pipe_ends) != 0) return {};
+        if (output == TracedOutput::NonBlockingPipe) fcntl(pipe_ends[1], F_SETFL, O_NONBLOCK);
+        ends = {pipe_ends[1], pipe_ends[0]};
+    }
+    std::string out;
+    ToolRun run =
+        spawn(URISPLIT_STRACE, const_cast<char *const *>(argv.data()), ends.tool, [&](pid_t) {
+            if (output != TracedOutput::FullNetlink) out = read_all(ends.peer);
+        });
+    if (output == TracedOutput::FullNetlink) close(ends.peer);
+    run.out = out;
     std::istringstream trace(read_file(trace_name));
     unlink(trace_name);
     pauses.clear();
     for (std::string line; std::getline(trace, line);) {
-        size_t nanoseconds_at = line.find("tv_nsec=");
-        if (line.find("nanosleep(") != std::string::npos && nanoseconds_at != std::string::npos)
-            pauses += std::to_string(std::stol(line.substr(nanoseconds_at + 8)) / 1000000) + " ";
+        size_t seconds_at = line.find("tv_sec="), nanoseconds_at = line.find("tv_nsec=");
+        if (line.find("nanosleep(") == std::string::npos || seconds_at == std::string::npos ||
+            nanoseconds_at == std::string::npos)
+            continue;
+        long milliseconds = std::stol(line.substr(seconds_at + 7)) * 1000 +
+                            std::stol(line.substr(nanoseconds_at + 8)) / 1000000;
+        pauses += std::to_string(milliseconds) + " ";
     }
     return run;
 }
 #endif
 
-// The rare paths of the output loop, reached by making write(2) or poll(2) fail or come up
-// short: strace skips the real call and returns what it is told. Errors on both sides of EINTR
-// and EAGAIN in number end the output; a zero-byte write ends it even with a stale EINTR in errno.
-// A wait that poll() ends as ready, only for the write to refuse again, is followed by a pause
-// (in ms) that doubles up to half a second; one that times out is not.
+// The rare paths of the output loop, reached by making write(2), poll(2) or the pause fail or
+// come up short: strace skips the real call and returns what it is told. Errors on both sides of
+// EINTR and EAGAIN in number end the output; a zero-byte write ends it even with a stale EINTR
+// in errno. On a non-blocking output, a wait that poll() ends as ready, only for the write to
+// refuse again, is followed by a pause (in ms) that doubles up to half a second; one that times
+// out is not, and progress starts the pauses over. A blocking output says EAGAIN only once its
+// send timeout has passed, which ends the output, as does a pause that fails.
 TEST(Cli, OutputSurvivesWhatWriteReturns) {
 #ifndef URISPLIT_STRACE
     GTEST_SKIP() << "needs strace and perl, and a build without sanitizers";
@@ -621,6 +670,7 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         const char *what;
         std::string out;
         std::string pauses = "";  // none, unless a row names them
+        TracedOutput output = TracedOutput::NonBlockingPipe;
     } rows[] = {
         {{"write:error=EINTR:when=1"}, "interrupted once", record},
         {{"write:error=EINTR:when=1..3"}, "interrupted three times", record},
@@ -636,6 +686,11 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         {{"write:error=EFBIG:when=1"}, "EFBIG: give up", ""},
         {{"write:error=EPIPE:when=1"}, "EPIPE: give up", ""},
         {{"write:error=EAGAIN:when=1"}, "would block: wait, then write", record},
+        {{"write:error=EAGAIN:when=1"},
+         "blocking output: the send timeout passed, give up",
+         "",
+         "",
+         TracedOutput::BlockingPipe},
         {{"write:error=EAGAIN:when=1..3"}, "would block three times", record, "1 3 "},
         {{"write:error=EAGAIN:when=1..11"},
          "would block eleven times",
@@ -644,22 +699,33 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         {{"write:error=EAGAIN:when=1..3", "poll,ppoll:retval=0"},
          "would block, waits time out: no pause",
          record},
-        {{"write:error=EAGAIN:when=1..3", "poll,ppoll:retval=0:when=2"},
-         "a wait that times out ends the pauses",
+        {{"write:error=EAGAIN:when=1..4", "poll,ppoll:retval=0:when=2"},
+         "a wait that times out starts the pauses over",
          record,
-         "1 "},
+         "1 1 "},
         {{"write:error=EAGAIN:when=1..2", "poll,ppoll:error=EINTR:when=1"},
          "wait interrupted, then a wait ended as ready: no pause yet",
          record},
         {{"write:error=EAGAIN:when=1", "poll,ppoll:error=ENOMEM"}, "cannot wait: give up", ""},
         {{"write:error=EAGAIN:when=1", "poll,ppoll:error=EPERM"}, "wait refused: give up", ""},
+        {{"write:error=EAGAIN:when=1..3", "nanosleep,clock_nanosleep:error=EINVAL"},
+         "a pause that fails: give up",
+         "",
+         "1 "},
+        // The netlink socket refuses every write but the third, which "takes" 5 bytes; the
+        // third pause fails.
+        {{"write:retval=5:when=3", "nanosleep,clock_nanosleep:error=EINVAL:when=3"},
+         "progress starts the pauses over",
+         "",
+         "1 1 3 ",
+         TracedOutput::FullNetlink},
     };
     for (const auto &row : rows) {
         std::vector<std::string> expressions;
         for (const std::string &injected : row.injected)
             expressions.push_back("inject=" + injected);
         std::string pauses;
-        ToolRun run = run_traced("http://alpha:123/index.html", expressions, pauses);
+        ToolRun run = run_traced("http://alpha:123/index.html", expressions, row.output, pauses);
         EXPECT_EQ(run.out, row.out) << row.what;
         EXPECT_EQ(pauses, row.pauses) << row.what;
         expect_clean_exit(run, row.what);
