@@ -38,7 +38,8 @@ long long send_timeout_ms() {
     if (getsockopt(STDOUT_FILENO, SOL_SOCKET, SO_SNDTIMEO, &timeout, &size) != 0 ||
         (timeout.tv_sec == 0 && timeout.tv_usec == 0))
         return NO_DEADLINE;
-    return timeout.tv_sec * 1000LL + (timeout.tv_usec + 999) / 1000;
+    // Under a million, so a long divides it: 32-bit targets have no 64-bit division in musl.
+    return timeout.tv_sec * 1000LL + (static_cast<long>(timeout.tv_usec) + 999) / 1000;
 }
 
 // After a write that said EAGAIN, how long the next wait may last, or -1 to give up. A blocking

@@ -2,16 +2,21 @@
 # Checks from the file alone that a program is hardened: a position-independent executable, full
 # RELRO (a GNU_RELRO segment and BIND_NOW), a stack that cannot execute, a stack-protector canary
 # read and checked in main, and, where LANDING_PAD names one, main compiled with a control-flow
-# landing pad. CANARY is how the target reads the canary: an instruction pattern in main where it
-# lives at the thread pointer, or the global's name where it lives in a global (glibc on arm64).
+# landing pad. CANARY is a pattern for how main reads the canary: an instruction where it lives
+# at the thread pointer, or a relocation against the global where it lives in one (arm, arm64,
+# mips64el, riscv64). Such a load goes through a slot of the GOT that the linked program does
+# not name, so main is also read from MAIN_OBJECT, its object file, with its relocations. The
+# C library always defines the global, so its name in the symbol table proves nothing.
 #
 # The program as shipped is stripped, so main cannot be found in it by name. It gets the checks
 # that need no symbols, and its code must be byte for byte the code checked in PROGRAM. SHIPPED
 # is that file (the one in a package); without it, a copy of PROGRAM is stripped with STRIP, as
 # the packages are.
-# Usage: check_hardening.sh PROGRAM READELF OBJDUMP OBJCOPY STRIP CANARY LANDING_PAD [SHIPPED]
+# Usage: check_hardening.sh PROGRAM READELF OBJDUMP OBJCOPY STRIP CANARY LANDING_PAD MAIN_OBJECT
+#        [SHIPPED]
 set -euo pipefail
-program=$1 readelf=$2 objdump=$3 objcopy=$4 strip=$5 canary=$6 landing_pad=$7 shipped=${8:-}
+program=$1 readelf=$2 objdump=$3 objcopy=$4 strip=$5 canary=$6 landing_pad=$7 main_object=$8
+shipped=${9:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 if [ -z "$shipped" ]; then
@@ -36,9 +41,12 @@ check_elf() {
 
 check_elf "$program" built
 # GNU objdump names the function with --disassemble=, LLVM's with --disassemble-symbols=.
-main=$("$objdump" -d --disassemble=main "$program" 2>/dev/null ||
-  "$objdump" -d --disassemble-symbols=main "$program")
-expect "built: canary read ($canary)" "$main$("$readelf" -sW "$program")" "$canary"
+disassemble_main() {
+  "$objdump" -d "$@" --disassemble=main 2>/dev/null || "$objdump" -d "$@" --disassemble-symbols=main
+}
+main=$(disassemble_main "$program")
+main_object=$(disassemble_main -r "$main_object")
+expect "built: canary read in main ($canary)" "$main$main_object" "$canary"
 expect "built: canary checked in main" "$main" '__stack_chk_fail'
 if [ -n "$landing_pad" ]; then
   expect "built: main starts with a landing pad ($landing_pad)" \
