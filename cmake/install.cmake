@@ -33,15 +33,13 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/urisplitConfig.cmake
         DESTINATION ${URISPLIT_CMAKE_DIR} COMPONENT dev)
 
 # The .pc file is written when installing, once the prefix (--prefix, or CPack's /usr) is known.
-set(pc_file ${CMAKE_CURRENT_BINARY_DIR}/urisplit.pc)
 install(CODE "set(URISPLIT_PC_INCLUDEDIR [[${CMAKE_INSTALL_INCLUDEDIR}]])
 set(URISPLIT_PC_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
+set(URISPLIT_PC_DIR [[${URISPLIT_PC_DIR}]])
 set(URISPLIT_PC_IN [[${PROJECT_SOURCE_DIR}/cmake/urisplit.pc.in]])
-set(URISPLIT_PC_OUT [[${pc_file}]])
 set(PROJECT_DESCRIPTION [[${PROJECT_DESCRIPTION}]])
 set(PROJECT_VERSION ${PROJECT_VERSION})
 include([[${PROJECT_SOURCE_DIR}/cmake/write_pc.cmake]])" COMPONENT dev)
-install(FILES ${pc_file} DESTINATION ${URISPLIT_PC_DIR} COMPONENT dev)
 
 # The manual pages, dated and versioned from the project, go in compressed, as Debian wants
 # them; gzip -n leaves no time stamp in them. The C names lead to the library's page; the
@@ -259,6 +257,16 @@ endif()
 # library folder from CMAKE_INSTALL_LIBDIR, which those systems want as lib64 on 64-bit targets.
 # The packages own their own folders, not the system's.
 set(CPACK_RPM_COMPONENT_INSTALL ON)
+# Not relocatable: the .pc file and the CMake package name the prefix they were installed to.
+set(CPACK_PACKAGE_RELOCATABLE OFF)
+# A static tool needs nothing at run time; rpm would read a requirement on the dynamic loader's
+# GNU hash support from its .gnu.hash section.
+if(URISPLIT_TOOL_LINK MATCHES "^(musl|glibc)$")
+  set(CPACK_RPM_TOOL_PACKAGE_AUTOREQ no)
+endif()
+# The shared library's package tells the loader's cache of it, as Fedora's and openSUSE's do.
+set(CPACK_RPM_LIB_POST_INSTALL_SCRIPT_FILE ${PROJECT_SOURCE_DIR}/cmake/rpm/ldconfig)
+set(CPACK_RPM_LIB_POST_UNINSTALL_SCRIPT_FILE ${PROJECT_SOURCE_DIR}/cmake/rpm/ldconfig)
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_RPM_PACKAGE_LICENSE MIT)
 set(CPACK_RPM_PACKAGE_RELEASE 1)
@@ -274,8 +282,13 @@ configure_file(cmake/rpm/changelog.in rpm/changelog @ONLY)
 set(CPACK_RPM_CHANGELOG_FILE ${CMAKE_CURRENT_BINARY_DIR}/rpm/changelog)
 foreach(component IN LISTS CPACK_COMPONENTS_ALL)
   string(TOUPPER ${component} upper)
-  string(REGEX MATCH "^[^\n]+" summary "${CPACK_COMPONENT_${upper}_DESCRIPTION}")
-  string(REGEX REPLACE "^[^\n]+\n" "" description "${CPACK_COMPONENT_${upper}_DESCRIPTION}")
+  # The first line is the summary, the rest the description. (A regular expression anchored
+  # with ^ would match again after each replacement, and eat the first paragraph too.)
+  string(FIND "${CPACK_COMPONENT_${upper}_DESCRIPTION}" "\n" end_of_summary)
+  math(EXPR start_of_description "${end_of_summary} + 1")
+  string(SUBSTRING "${CPACK_COMPONENT_${upper}_DESCRIPTION}" 0 ${end_of_summary} summary)
+  string(SUBSTRING "${CPACK_COMPONENT_${upper}_DESCRIPTION}" ${start_of_description} -1
+                   description)
   string(SUBSTRING "${summary}" 0 1 first)
   string(SUBSTRING "${summary}" 1 -1 rest)
   string(TOUPPER "${first}" first)

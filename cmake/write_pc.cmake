@@ -1,7 +1,10 @@
-# Run at install time: writes the pkg-config file for the prefix being installed to, named
-# literally, so that pkg-config recognises the system folders under /usr and leaves them out of
-# its output. An absolute include or library folder is taken as it is; spaces are escaped, as
-# pkg-config reads them.
+# Run at install time: writes the pkg-config file for the prefix being installed to straight
+# into its place (under DESTDIR), so that installs from one build folder to other prefixes, even
+# at the same time, each get their own. The prefix is named literally, so that pkg-config
+# recognises the system folders under /usr and leaves them out of its output. An absolute
+# include or library folder is taken as it is; spaces are escaped, as pkg-config reads them.
+# Reads URISPLIT_PC_IN, URISPLIT_PC_DIR, URISPLIT_PC_INCLUDEDIR, URISPLIT_PC_LIBDIR,
+# PROJECT_DESCRIPTION and PROJECT_VERSION.
 string(REPLACE " " "\\ " URISPLIT_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 foreach(dir INCLUDEDIR LIBDIR)
   if(IS_ABSOLUTE "${URISPLIT_PC_${dir}}")
@@ -10,4 +13,10 @@ foreach(dir INCLUDEDIR LIBDIR)
     set(URISPLIT_PC_${dir} "\${prefix}/${URISPLIT_PC_${dir}}")
   endif()
 endforeach()
-configure_file(${URISPLIT_PC_IN} ${URISPLIT_PC_OUT} @ONLY)
+if(NOT IS_ABSOLUTE "${URISPLIT_PC_DIR}")
+  set(URISPLIT_PC_DIR "${CMAKE_INSTALL_PREFIX}/${URISPLIT_PC_DIR}")
+endif()
+set(pc_file "$ENV{DESTDIR}${URISPLIT_PC_DIR}/urisplit.pc")
+message(STATUS "Installing: ${pc_file}")
+configure_file(${URISPLIT_PC_IN} ${pc_file} @ONLY)
+list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${pc_file}")
