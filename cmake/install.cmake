@@ -226,6 +226,7 @@ if(URISPLIT_TOOL AND NOT URISPLIT_TOOL_LINK STREQUAL "plain")
     set(libc_triplet ${CMAKE_LIBRARY_ARCHITECTURE})
   endif()
   set(archive ${CMAKE_CURRENT_BINARY_DIR}/urisplit-${PROJECT_VERSION}-${libc_triplet}.tar.gz)
+  set(URISPLIT_ARCHIVE ${archive})
   add_custom_target(
     urisplit_archive
     COMMAND ${CMAKE_COMMAND} -D BUILD_DIR=${CMAKE_CURRENT_BINARY_DIR} -D ARCHIVE=${archive}

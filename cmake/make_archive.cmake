@@ -18,9 +18,13 @@ file(COPY ${tool} DESTINATION ${root}/bin)
 file(COPY ${page} DESTINATION ${root}/share/man/man1)
 file(COPY ${CPACK_URISPLIT_SOURCE_DIR}/LICENSE DESTINATION ${root}/share/doc/urisplit)
 
+# Files only, no folders: extracted over an existing tree (/usr/local), tar then creates what is
+# missing and leaves the owner, mode and time of every existing folder as they are.
 include(${CPACK_URISPLIT_SOURCE_DIR}/cmake/package_time.cmake)
-execute_process(COMMAND tar --create --format=gnu --sort=name --mtime=@${epoch} --owner=0
-                        --group=0 --numeric-owner --mode=u=rwX,go=rX -C ${stage} ${name}
+file(GLOB_RECURSE members LIST_DIRECTORIES false RELATIVE ${stage} ${root}/*)
+list(SORT members)
+execute_process(COMMAND tar --create --format=gnu --no-recursion --mtime=@${epoch} --owner=0
+                        --group=0 --numeric-owner --mode=u=rwX,go=rX -C ${stage} ${members}
                 COMMAND gzip -9n
                 OUTPUT_FILE ${ARCHIVE} COMMAND_ERROR_IS_FATAL ANY)
 message(STATUS "urisplit: made ${ARCHIVE}")

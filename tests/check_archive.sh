@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the portable archive as the README says, over a prefix whose folders already exist
+# with their own owner and mode (2775), which must stay as they were, as must the time of share/,
+# which gains no entry of its own (the others do, which moves their time to now); the archive
+# must hold files only, and the tool it installs must run (unless EMULATED is ON).
+# Usage: check_archive.sh ARCHIVE EMULATED
+set -euo pipefail
+archive=$1 emulated=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/local
+folders=(bin share share/man share/doc)
+for folder in "${folders[@]}"; do
+  mkdir -p "$prefix/$folder"
+  chmod 2775 "$prefix/$folder"
+done
+[ "$(id -u)" != 0 ] || chown -R 1:50 "$prefix"
+touch -d @1000000000 "${folders[@]/#/$prefix/}"
+state() { (cd "$prefix" && stat -c '%n %a %u:%g' "${folders[@]}" && stat -c '%n %Y' share); }
+before=$(state)
+
+folders_in_archive=$(tar -tvzf "$archive" | grep '^d' || true)
+[ -z "$folders_in_archive" ] || { echo "the archive holds folders: $folders_in_archive"; exit 1; }
+tar -xzf "$archive" -C "$prefix" --strip-components=1
+after=$(state)
+if [ "$before" != "$after" ]; then
+  printf 'existing folders changed:\nbefore:\n%s\nafter:\n%s\n' "$before" "$after"
+  exit 1
+fi
+for file in bin/urisplit share/man/man1/urisplit.1.gz share/doc/urisplit/LICENSE; do
+  [ -f "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
+done
+if [ "$emulated" != ON ]; then
+  got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
+  [ "$got" = "alpha /index.html 123" ] || { echo "the installed tool printed '$got'"; exit 1; }
+fi
+echo "installed over existing folders, which kept their owner and mode: $(tr "\n" ";" <<<"$before")"
