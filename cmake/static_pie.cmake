@@ -84,7 +84,9 @@ function(urisplit_link_static_musl target)
 endfunction()
 
 # The urisplit tool as target name, linked as link says: musl or glibc (hardened static PIEs),
-# dynamic (a hardened PIE on the system's C library), or plain (for sanitizer runtimes). It
+# glibc-no-pie (a hardened static program at a fixed address, where glibc has no start file for
+# a static PIE), dynamic (a hardened PIE on the system's C library), or plain (for sanitizer
+# runtimes). It
 # compiles the library's source itself, with its own C library and flags.
 function(urisplit_add_tool name link)
   add_executable(${name} ${PROJECT_SOURCE_DIR}/src/main.cpp ${PROJECT_SOURCE_DIR}/src/uri_parse.cpp)
@@ -111,6 +113,11 @@ function(urisplit_link_like_tool target link)
     $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=2>)
   if(link STREQUAL "glibc")
     target_link_options(${target} PRIVATE ${URISPLIT_STATIC_PIE})
+  elseif(link STREQUAL "glibc-no-pie")
+    # Still static, so that no dynamic loader is needed or obeyed: its environment variables
+    # (LD_PRELOAD, LD_DEBUG, ...) have no effect. glibc's static start-up applies RELRO itself.
+    set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE OFF)
+    target_link_options(${target} PRIVATE -static)
   endif()
 endfunction()
 
@@ -126,8 +133,8 @@ elseif(URISPLIT_LIBC MATCHES "^(musl|glibc)$")
 else()
   message(FATAL_ERROR "URISPLIT_LIBC is '${URISPLIT_LIBC}'; it takes auto, musl or glibc")
 endif()
-# Some targets' glibc cannot make a static PIE (Debian's s390x ships no rcrt1.o); a tool on
-# glibc is then a dynamically linked PIE, hardened alike.
+# Some targets' glibc cannot make a static PIE (Debian 12's riscv64 and s390x ship no rcrt1.o);
+# a tool on glibc is then a static program at a fixed address, hardened otherwise alike.
 set(CMAKE_REQUIRED_LINK_OPTIONS ${URISPLIT_STATIC_PIE})
 check_cxx_source_compiles("int main() { return 0; }" URISPLIT_HAS_STATIC_PIE)
 unset(CMAKE_REQUIRED_LINK_OPTIONS)

@@ -74,12 +74,14 @@ OutputEnds open_output(Output output) {
     return {};
 }
 
-// Starts program with the given argument vector (argv ends with nullptr), no environment,
+// Starts program with the given argument vector (argv ends with nullptr), the environment envp
+// (none when nullptr),
 // standard output on output_fd (closed when -1), standard error into a pipe read into run.err,
 // and SIGPIPE and SIGXFSZ at their default actions. Closes output_fd here. While the program
 // runs, while_running(pid) may look at it.
 template <typename WhileRunning>
-ToolRun spawn(const char *program, char *const argv[], int output_fd, WhileRunning while_running) {
+ToolRun spawn(const char *program, char *const argv[], int output_fd, WhileRunning while_running,
+              char *const envp[] = nullptr) {
     int err_pipe[2];
     if (pipe(err_pipe) != 0) return {};
     posix_spawn_file_actions_t actions;
@@ -98,10 +100,11 @@ ToolRun spawn(const char *program, char *const argv[], int output_fd, WhileRunni
     posix_spawnattr_setsigdefault(&attributes, &default_signals);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 
-    char *envp[] = {nullptr};
+    char *no_environment[] = {nullptr};
     pid_t pid = -1;
     ToolRun run;
-    int spawn_error = posix_spawn(&pid, program, &actions, &attributes, argv, envp);
+    int spawn_error = posix_spawn(&pid, program, &actions, &attributes, argv,
+                                  envp != nullptr ? envp : no_environment);
     if (output_fd >= 0) close(output_fd);
     close(err_pipe[1]);
     if (spawn_error == 0) while_running(pid);
@@ -215,6 +218,40 @@ TEST(Cli, ExitsZeroWhateverHappensToOutput) {
     };
     for (const auto &row : rows)
         expect_clean_exit(run_tool("http://alpha/x", row.output), row.what);
+}
+
+// A static tool has no dynamic loader, so the loader's variables can neither change what it
+// prints nor add to it. An emulator takes the guest's environment from its -E options, as its
+// own is read by its own loader.
+TEST(Cli, IgnoresTheLoadersEnvironment) {
+#ifndef URISPLIT_TOOL_STATIC
+    GTEST_SKIP() << "the tool is linked dynamically in this build";
+#else
+    const char *loader_variables[] = {"LD_TRACE_LOADED_OBJECTS=1",
+                                      "LD_SHOW_AUXV=1",
+                                      "LD_DEBUG=all",
+                                      "LD_PRELOAD=/nonexistent/preload.so",
+                                      "LD_AUDIT=/nonexistent/audit.so",
+                                      "LD_LIBRARY_PATH=/nonexistent"};
+    std::vector<const char *> argv = tool_argv("http://alpha:123/index.html");
+    std::vector<char *> envp;
+    for (const char *variable : loader_variables) {
+#ifdef URISPLIT_EMULATOR
+        argv.insert(argv.begin() + 1, {"-E", variable});
+#else
+        envp.push_back(const_cast<char *>(variable));
+#endif
+    }
+    envp.push_back(nullptr);
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    std::string out;
+    ToolRun run = spawn(
+        tool_program(), const_cast<char *const *>(argv.data()), ends[1],
+        [&](pid_t) { out = read_all(ends[0]); }, envp.data());
+    EXPECT_EQ(out, "alpha /index.html 123");
+    expect_clean_exit(run, "the loader's variables set");
+#endif
 }
 
 // One write(2) per record: a reader of a datagram socket gets exactly one datagram.
