@@ -62,6 +62,9 @@ consume_with_cmake "$work/subfolder" add_subdirectory -DURISPLIT_SOURCE_DIR="$so
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$work/subfolder/CMakeCache.txt")
 [ -z "$build_type" ] || { echo "the parent's build type became '$build_type'"; exit 1; }
 [ ! -e "$work/subfolder/urisplit/urisplit" ] || { echo "the parent built the tool"; exit 1; }
+# A parent project in C alone embeds the library too.
+consume_with_cmake "$work/subfolder_c" "C add_subdirectory" -DURISPLIT_SOURCE_DIR="$source/../.." \
+  -DCONSUMER_LANGUAGE=C
 
 debian_only=$(cd "$prefix" && find . -path '*/lintian/*' -o -name 'changelog*' -o -name copyright)
 [ -z "$debian_only" ] || { echo "a plain install wrote Debian's files: $debian_only"; exit 1; }
