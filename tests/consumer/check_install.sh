@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix twice, then builds and runs the consumers against it,
 # the C++ one and the C one, through find_package and through pkg-config; and once more with the
-# source tree added as a subfolder, which must leave the parent's build type alone and build
+# source tree added as a subfolder (of a C++ and of a C-only parent), which must leave the parent's build type alone and build
 # only the library. The C consumer is a C-only project, built with the C compiler and strict
 # C99 flags, and must not need the C++ runtime; the C++ one asks for C++98 and must be raised to
 # the C++11 the header needs. Then the library alone (URISPLIT_TOOL=OFF, tests at their default)
