@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the build into a fresh prefix twice, then builds and runs the consumers against it,
 # the C++ one and the C one, through find_package and through pkg-config; and once more with the
-# source tree added as a subfolder (of a C++ and of a C-only parent), which must leave the parent's build type alone and build
-# only the library. The C consumer is a C-only project, built with the C compiler and strict
-# C99 flags, and must not need the C++ runtime; the C++ one asks for C++98 and must be raised to
-# the C++11 the header needs. Then the library alone (URISPLIT_TOOL=OFF, tests at their default)
-# is installed into other folders (every install folder absolute and outside the prefix, a
-# prefix with a space, /usr under DESTDIR), and embedded as a shared library in a parent whose
-# installed program must run. TOOL says whether BUILD_DIR installs the tool.
+# source tree added as a subfolder of a C++ and of a C-only parent, which must leave the parent's
+# build type alone and build only the library. The C consumer is a C-only project, built with
+# the C compiler and strict C99 flags, and must not need the C++ runtime; the C++ one asks for
+# C++98 and must be raised to the C++11 the header needs. Then the library alone
+# (URISPLIT_TOOL=OFF, tests at their default) is installed into other folders (every install
+# folder absolute and outside the prefix, a prefix with a space, /usr under DESTDIR), and
+# embedded as a shared library in a parent whose installed program must run. TOOL says whether
+# BUILD_DIR installs the tool.
 # Usage: check_install.sh BUILD_DIR CONSUMER_SOURCE_DIR CXX_COMPILER C_COMPILER PKG_CONFIG TOOL
 set -euo pipefail
 build=$1 source=$(cd "$2" && pwd) cxx=$3 cc=$4 pkg_config=$5 tool=$6
