@@ -1,6 +1,7 @@
-# GoogleTest for the tests, pkg-config for the install test. With URISPLIT_TESTS at AUTO, what
-# cannot be built is left out with one line naming the package to install; with URISPLIT_TESTS
-# ON, a missing dependency stops the configuration.
+# GoogleTest for the tests (and in a cross build, the emulator that runs them), pkg-config for
+# the install test. With URISPLIT_TESTS at AUTO, what cannot be built is left out with one line
+# naming the package to install; with URISPLIT_TESTS ON, a missing dependency stops the
+# configuration.
 macro(urisplit_without what package)
   set(hint "${what} was not found (apt-get install ${package})")
   string(TOUPPER "${URISPLIT_TESTS}" tests_wanted)
@@ -23,6 +24,10 @@ else()
 endif()
 if(NOT TARGET GTest::gtest_main)
   urisplit_without(GoogleTest libgtest-dev "the tests are")
+  set(URISPLIT_TESTS OFF)
+endif()
+if(URISPLIT_TESTS AND CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+  urisplit_without("the emulator ${URISPLIT_QEMU_NAME}" qemu-user "the tests are")
   set(URISPLIT_TESTS OFF)
 endif()
 find_program(URISPLIT_PKG_CONFIG NAMES pkg-config pkgconf)
