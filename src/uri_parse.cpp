@@ -70,12 +70,28 @@ const char *cut_at_path(const char *text, const char *end, char *path) {
     return after_slash - 1;
 }
 
-// Cuts the remainder [remainder, end) into host, path (which holds "/") and port.
-void split_remainder(const char *remainder, const char *end, char *host, char *path, char *port) {
-    const void *colon = memchr(remainder, ':', static_cast<size_t>(end - remainder));
+const char *find_colon(const char *text, const char *end) {
+    return static_cast<const char *>(memchr(text, ':', static_cast<size_t>(end - text)));
+}
+
+// Whether a scheme marker begins at or after text and ends by end, given the first ':' at or
+// after text (or null). A marker's ':' stands 4 bytes into it, and colons are rare in URLs (a
+// port, a few in a path), so testing each one is cheaper than a general substring search.
+bool holds_marker(const char *text, const char *colon, const char *end) {
+    for (; colon != nullptr; colon = find_colon(colon + 1, end))
+        if (colon - text >= 4 && end - colon >= 3 && memcmp(colon - 4, SCHEME_MARKER, 4) == 0 &&
+            colon[1] == '/' && colon[2] == '/')
+            return true;
+    return false;
+}
+
+// Cuts the remainder [remainder, end), whose first ':' is colon (or null), into host, path
+// (which holds "/") and port.
+void split_remainder(const char *remainder, const char *colon, const char *end, char *host,
+                     char *path, char *port) {
     const char *hostpart_end;
     if (colon != nullptr) {
-        hostpart_end = static_cast<const char *>(colon);
+        hostpart_end = colon;
         const char *rest = hostpart_end + 1;
         const char *port_end = cut_at_path(rest, end, path);
         copy_field(port, rest, static_cast<size_t>(port_end - rest));
@@ -110,15 +126,18 @@ extern "C" int urisplit_parse_uri(char *uri, char *host, char *path, char *port)
 
     // The usual URL: one marker, at the start. The remainder is then the text behind it, so it is
     // split where it stands and moved afterwards; reading bytes just moved would stall the CPU.
-    const char *behind_marker = first_marker + SCHEME_MARKER_LENGTH;
-    if (first_marker == uri && strstr(behind_marker, SCHEME_MARKER) == nullptr) {
-        split_remainder(behind_marker, text_end, host, path, port);
-        memmove(uri, behind_marker, static_cast<size_t>(text_end - behind_marker) + 1);
-        return 1;
+    if (first_marker == uri) {
+        const char *behind_marker = first_marker + SCHEME_MARKER_LENGTH;
+        const char *colon = find_colon(behind_marker, text_end);
+        if (!holds_marker(behind_marker, colon, text_end)) {
+            split_remainder(behind_marker, colon, text_end, host, path, port);
+            memmove(uri, behind_marker, static_cast<size_t>(text_end - behind_marker) + 1);
+            return 1;
+        }
     }
     // Otherwise exactly strremove(uri, "http://"), resumed at the marker already found.
     const char *end = remove_from(first_marker, text_end, SCHEME_MARKER, SCHEME_MARKER_LENGTH);
-    split_remainder(uri, end, host, path, port);
+    split_remainder(uri, find_colon(uri, end), end, host, path, port);
     return 1;
 }
 
