@@ -144,8 +144,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The packages are rebuilt for reproducibility; the release time stands in for the last commit's
-# when building outside git. It is also the time of the changelog's entry.
+# The packages are rebuilt for reproducibility. Their time stamps are the release time, which is
+# also the time of the changelog's entry.
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian/finish_packages.cmake)
 set(CPACK_URISPLIT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_URISPLIT_RELEASE_EPOCH ${URISPLIT_RELEASE_EPOCH})

@@ -80,7 +80,10 @@ function(urisplit_link_static_musl target)
   set(lib ${URISPLIT_MUSL_LIBDIR})
   target_link_options(${target} PRIVATE ${URISPLIT_STATIC_PIE} -nostdlib ${lib}/rcrt1.o
                       ${lib}/crti.o ${crtbegin})
-  target_link_libraries(${target} PRIVATE ${lib}/libc.a ${libgcc} ${crtend} ${lib}/crtn.o)
+  # The C library and libgcc call each other (64-bit division on 32-bit targets raises SIGFPE
+  # through raise), so the linker reads them as one group.
+  target_link_libraries(${target} PRIVATE -Wl,--start-group ${lib}/libc.a ${libgcc} -Wl,--end-group
+                        ${crtend} ${lib}/crtn.o)
 endfunction()
 
 # The urisplit tool as target name, linked as link says: musl or glibc (hardened static PIEs),
