@@ -70,16 +70,16 @@ const char *cut_at_path(const char *text, const char *end, char *path) {
     return after_slash - 1;
 }
 
-const char *find_colon(const char *text, const char *end) {
-    return static_cast<const char *>(memchr(text, ':', static_cast<size_t>(end - text)));
+const char *find_colon(const char *from, const char *end) {
+    return static_cast<const char *>(memchr(from, ':', static_cast<size_t>(end - from)));
 }
 
-// Whether a scheme marker begins at or after text and ends by end, given the first ':' at or
-// after text (or null). A marker's ':' stands 4 bytes into it, and colons are rare in URLs (a
+// Whether a scheme marker begins at or after from and ends by end, given the first ':' at or
+// after from (or null). A marker's ':' stands 4 bytes into it, and colons are rare in URLs (a
 // port, a few in a path), so testing each one is cheaper than a general substring search.
-bool holds_marker(const char *text, const char *colon, const char *end) {
+bool holds_marker(const char *from, const char *colon, const char *end) {
     for (; colon != nullptr; colon = find_colon(colon + 1, end))
-        if (colon - text >= 4 && end - colon >= 3 && memcmp(colon - 4, SCHEME_MARKER, 4) == 0 &&
+        if (colon - from >= 4 && end - colon >= 3 && memcmp(colon - 4, SCHEME_MARKER, 4) == 0 &&
             colon[1] == '/' && colon[2] == '/')
             return true;
     return false;
