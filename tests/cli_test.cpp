@@ -760,7 +760,8 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
          record},
         {{"write:error=EAGAIN:when=1", "poll,ppoll:error=ENOMEM"}, "cannot wait: give up", ""},
         {{"write:error=EAGAIN:when=1", "poll,ppoll:error=EPERM"}, "wait refused: give up", ""},
-        {{"write:error=EAGAIN:when=1..3", "nanosleep,clock_nanosleep:error=EINVAL"},
+        // Only the tool's two writes: a coverage build writes its counts after them.
+        {{"write:error=EAGAIN:when=1..2", "nanosleep,clock_nanosleep:error=EINVAL"},
          "a pause that fails: give up",
          "",
          "1 "},
