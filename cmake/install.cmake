@@ -75,7 +75,7 @@ string(REPLACE "\n" "\n " license "${license}")
 set(URISPLIT_LICENSE_TEXT " ${license}")
 set(debian_dir ${CMAKE_CURRENT_BINARY_DIR}/debian)
 # What the changelogs and the description call the tool.
-if(URISPLIT_TOOL_LINK MATCHES "^(musl|glibc)")
+if(URISPLIT_TOOL_STATIC)
   set(URISPLIT_TOOL_KIND "hardened static program")
 else()
   set(URISPLIT_TOOL_KIND "hardened program")
@@ -285,7 +285,7 @@ set(CPACK_RPM_COMPONENT_INSTALL ON)
 set(CPACK_PACKAGE_RELOCATABLE OFF)
 # A static tool needs nothing at run time; rpm would read a requirement on the dynamic loader's
 # GNU hash support from its .gnu.hash section.
-if(URISPLIT_TOOL_LINK MATCHES "^(musl|glibc)")
+if(URISPLIT_TOOL_STATIC)
   set(CPACK_RPM_TOOL_PACKAGE_AUTOREQ no)
 endif()
 # The shared library's package tells the loader's cache of it, as Fedora's and openSUSE's do.

@@ -89,8 +89,7 @@ endfunction()
 # The urisplit tool as target name, linked as link says: musl or glibc (hardened static PIEs),
 # glibc-no-pie (a hardened static program at a fixed address, where glibc has no start file for
 # a static PIE), dynamic (a hardened PIE on the system's C library), or plain (for sanitizer
-# runtimes). It
-# compiles the library's source itself, with its own C library and flags.
+# runtimes). It compiles the library's source itself, with its own C library and flags.
 function(urisplit_add_tool name link)
   add_executable(${name} ${PROJECT_SOURCE_DIR}/src/main.cpp ${PROJECT_SOURCE_DIR}/src/uri_parse.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
