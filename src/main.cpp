@@ -1,5 +1,5 @@
 #include <errno.h>
-#include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <signal.h>
 #include <string.h>
@@ -12,17 +12,10 @@
 
 namespace {
 
-// How long one wait for the output lasts at most, and the longest pause between writes.
+// How long one wait for the output lasts at most, and the longest pause between writes (under a
+// second, as a pause is a number of nanoseconds).
 constexpr int WAIT_MS = 500;
-static_assert(WAIT_MS < 1000, "a pause is a number of nanoseconds under one second");
-constexpr long long NO_DEADLINE = -1;
-
-// Whether the whole pause passed; a pause that fails ends the output, as retrying at once
-// could spin.
-bool pause_for(int milliseconds) {
-    struct timespec pause = {0, milliseconds * 1000000L};
-    return nanosleep(&pause, nullptr) == 0;
-}
+constexpr long long NO_TIMEOUT_MS = LLONG_MAX;  // none, or too long to count (290 million years)
 
 long long now_ms() {
     struct timespec now = {0, 0};
@@ -30,74 +23,80 @@ long long now_ms() {
     return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
-// The output's send timeout (SO_SNDTIMEO) in milliseconds, rounded up, or NO_DEADLINE when it is
-// no socket or has none.
+// A send timeout in milliseconds, rounded up; none when zero, negative or too long to count.
+// The microseconds, under a million, are divided as a long: musl has no 64-bit division.
+long long timeout_ms(long long seconds, long microseconds) {
+    if (seconds < 0 || seconds >= NO_TIMEOUT_MS / 1000 || (seconds == 0 && microseconds == 0))
+        return NO_TIMEOUT_MS;
+    return seconds * 1000 + (microseconds + 999) / 1000;
+}
+
+// The output's send timeout, or NO_TIMEOUT_MS for none or no socket. qemu-user answers 32-bit x86
+// and Arm's 64-bit SO_SNDTIMEO with 4 bytes, their 32-bit option 21 in full; other sizes: none.
 long long send_timeout_ms() {
     struct timeval timeout = {0, 0};
     socklen_t size = sizeof timeout;
-    if (getsockopt(STDOUT_FILENO, SOL_SOCKET, SO_SNDTIMEO, &timeout, &size) != 0 ||
-        (timeout.tv_sec == 0 && timeout.tv_usec == 0))
-        return NO_DEADLINE;
-    // Under a million, so a long divides it: 32-bit targets have no 64-bit division in musl.
-    return timeout.tv_sec * 1000LL + (static_cast<long>(timeout.tv_usec) + 999) / 1000;
+    if (getsockopt(STDOUT_FILENO, SOL_SOCKET, SO_SNDTIMEO, &timeout, &size) == 0 &&
+        size == sizeof timeout)
+        return timeout_ms(timeout.tv_sec, static_cast<long>(timeout.tv_usec));
+#if (defined(__i386__) || defined(__arm__)) && SO_SNDTIMEO != 21
+    long timeout_32[2] = {0, 0};
+    size = sizeof timeout_32;
+    if (getsockopt(STDOUT_FILENO, SOL_SOCKET, 21, timeout_32, &size) == 0 &&
+        size == sizeof timeout_32)
+        return timeout_ms(timeout_32[0], timeout_32[1]);
+#endif
+    return NO_TIMEOUT_MS;
 }
 
-// After a write that said EAGAIN, how long the next wait may last, or -1 to give up. A blocking
-// output says EAGAIN only once its send timeout has passed, where a blocking write fails; a
-// non-blocking one is waited on for no longer than its send timeout, counted from the first
-// refusal since the last progress. deadline_ms (NO_DEADLINE: none) is set at that first refusal,
-// which stalled records.
-int wait_limit_ms(bool &stalled, long long &deadline_ms) {
-    if (!stalled) {
-        stalled = true;
-        int flags = fcntl(STDOUT_FILENO, F_GETFL);
-        if (flags < 0 || (flags & O_NONBLOCK) == 0) return -1;
-        long long timeout_ms = send_timeout_ms();
-        deadline_ms = timeout_ms == NO_DEADLINE ? NO_DEADLINE : now_ms() + timeout_ms;
-    }
-    if (deadline_ms == NO_DEADLINE) return WAIT_MS;
-    long long left_ms = deadline_ms - now_ms();
-    if (left_ms <= 0) return -1;
-    return left_ms < WAIT_MS ? static_cast<int>(left_ms) : WAIT_MS;
+struct Stall {
+    long long began_ms = -1;         // -1: the output is not stalled
+    long long send_timeout_ms = -1;  // -1: not read yet
+    int pause_ms = 0;                // before the next wait
+};
+
+// After a write that began at before_ms said EAGAIN: false once the send timeout has passed since
+// the stall began; otherwise waits in poll() for at most WAIT_MS (a full eventfd or netlink socket
+// reports ready while refusing writes, a stream socket whose peer stopped reading reports nothing
+// while writes fail), after a pause doubling up to WAIT_MS while poll() and write() disagree.
+bool wait_after_refusal(Stall &stall, long long before_ms) {
+    if (stall.began_ms < 0) stall.began_ms = before_ms;
+    if (stall.send_timeout_ms < 0) stall.send_timeout_ms = send_timeout_ms();
+    long long left_ms = stall.send_timeout_ms - (now_ms() - stall.began_ms);
+    if (left_ms <= 0) return false;
+    int limit_ms = left_ms < WAIT_MS ? static_cast<int>(left_ms) : WAIT_MS;
+    int paused_ms = stall.pause_ms < limit_ms ? stall.pause_ms : limit_ms;
+    struct timespec pause = {0, paused_ms * 1000000L};
+    // With no signal handler, only a seccomp filter can fail the pause; going on would spin.
+    if (paused_ms > 0 && nanosleep(&pause, nullptr) != 0) return false;
+    struct pollfd output = {STDOUT_FILENO, POLLOUT, 0};
+    int ready = poll(&output, 1, limit_ms - paused_ms);
+    if (ready < 0 && errno != EINTR) return false;
+    int doubled = 2 * stall.pause_ms + 1;
+    stall.pause_ms = ready > 0 ? (doubled < WAIT_MS ? doubled : WAIT_MS) : 0;
+    return true;
 }
 
-// Writes the bytes to standard output, going on after a signal or a short write. Gives up
-// quietly on any other error, or on a write that moves nothing, which would otherwise repeat for
-// ever: a closed, full or refusing output must not change the exit status.
-//
-// An output that another process made non-blocking says EAGAIN where a blocking write would
-// sleep, so the tool sleeps in poll() instead. poll() alone would not do: a full eventfd, or a
-// netlink socket whose peer is full, reports ready while the write still says EAGAIN, which
-// would spin; and a stream socket whose peer has shut down reading reports nothing, while a
-// write would fail at once, which would wait for ever. So each wait ends after WAIT_MS (or
-// sooner, at the send timeout) and the write is tried again, and while poll() says ready but
-// the write refuses, a pause that doubles up to WAIT_MS goes before each wait. Progress ends
-// the pauses and restarts the send timeout, as it does for a blocking write.
+// Writes the bytes to standard output as one blocking write would: the record is delivered
+// whenever that write would deliver it, and the output ends no later, quietly and without
+// spinning. A signal or short write goes on; any other error, or no progress, ends it. EAGAIN
+// means a blocking socket's send timeout passed, or a full non-blocking output, where a blocking
+// write would sleep: one case, whatever O_NONBLOCK says. A stall begins at the clock reading
+// before the first refused write since progress; no write starts once the timeout has passed.
 void write_all(const char *bytes, size_t length) {
-    int pause_ms = 0;
-    bool stalled = false;
-    long long deadline_ms = NO_DEADLINE;
+    Stall stall;
     while (length > 0) {
+        long long before_ms = now_ms();
+        if (stall.began_ms >= 0 && before_ms - stall.began_ms >= stall.send_timeout_ms) return;
         ssize_t written = write(STDOUT_FILENO, bytes, length);
         if (written > 0) {
             bytes += written;
             length -= static_cast<size_t>(written);
-            pause_ms = 0;
-            stalled = false;
-            continue;
+            stall = {-1, stall.send_timeout_ms, 0};  // progress ends the stall
+        } else if (written == 0 || (errno != EINTR && errno != EAGAIN) ||
+                   (errno == EAGAIN && !wait_after_refusal(stall, before_ms))) {
+            return;
         }
-        if (written == 0) return;
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN) return;
-        int limit_ms = wait_limit_ms(stalled, deadline_ms);
-        if (limit_ms < 0) return;
-        int paused_ms = pause_ms < limit_ms ? pause_ms : limit_ms;
-        if (paused_ms > 0 && !pause_for(paused_ms)) return;
-        struct pollfd output = {STDOUT_FILENO, POLLOUT, 0};
-        int ready = poll(&output, 1, limit_ms - paused_ms);
-        if (ready < 0 && errno != EINTR) return;
-        int doubled = 2 * pause_ms + 1;
-        pause_ms = ready > 0 ? (doubled < WAIT_MS ? doubled : WAIT_MS) : 0;
     }
 }
 
@@ -135,8 +134,7 @@ int main(int /*argc*/, char **argv) {
     *record_end++ = ' ';
     record_end = append(record_end, port);
 
-    // A reader that has gone gives EPIPE, and a file at its size limit EFBIG, instead of a signal
-    // that would kill the process.
+    // A reader that has gone gives EPIPE, and a file at its size limit EFBIG, not a deadly signal.
     (void)signal(SIGPIPE, SIG_IGN);
     (void)signal(SIGXFSZ, SIG_IGN);
     write_all(record, static_cast<size_t>(record_end - record));
