@@ -1,13 +1,10 @@
 // ns per URL for parse_uri (under its C++ and its C name) over realistic URLs, against the copy
-// floor and the word-for-word reading of the algorithm, with the ratios printed at the end; and
-// strremove on back-to-back markers, against the word-for-word reading.
+// floor and the word-for-word reading of the algorithm; and strremove on back-to-back markers,
+// against the word-for-word reading. split_timing prints the split's ratios to the other two.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
-#include <vector>
 
 #include "literal_reference.h"
 #include "realistic_urls.h"
@@ -69,32 +66,6 @@ void marker_counts(benchmark::internal::Benchmark *benchmark) {
     benchmark->Complexity();
 }
 
-// The console's report, followed by the split's ns per URL as a ratio of the copy floor's and of
-// the literal reading's (medians where the runs were repeated).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run> &runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            auto counter = run.counters.find("ns_per_url");
-            if (counter == run.counters.end()) continue;
-            if (run.aggregate_name.empty() || run.aggregate_name == "median")
-                ns_per_url_[run.run_name.function_name] = counter->second.value;
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        double split = ns_per_url_["BM_parse_uri"], floor = ns_per_url_["BM_copy_floor"];
-        double literal = ns_per_url_["BM_parse_uri_literal"];
-        if (split > 0 && floor > 0 && literal > 0)
-            std::printf("parse_uri: %.2f times the copy floor, %.2f of the literal reading\n",
-                        split / floor, split / literal);
-    }
-
-private:
-    std::map<std::string, double> ns_per_url_;
-};
-
 }  // namespace
 
 BENCHMARK_TEMPLATE(BM_parse_realistic, copy_only)->Name("BM_copy_only");
@@ -109,10 +80,4 @@ BENCHMARK_TEMPLATE(BM_strremove_markers, literal::strremove)
     ->Name("BM_strremove_literal")
     ->Apply(marker_counts);
 
-int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-}
+BENCHMARK_MAIN();
