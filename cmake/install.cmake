@@ -8,6 +8,7 @@ if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CMAKE_INSTALL_LIBDIR)
 endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
+include(${CMAKE_CURRENT_LIST_DIR}/release_date.cmake)
 
 set(URISPLIT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/urisplit)
 set(URISPLIT_PC_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
@@ -37,6 +38,7 @@ install(CODE "set(URISPLIT_PC_INCLUDEDIR [[${CMAKE_INSTALL_INCLUDEDIR}]])
 set(URISPLIT_PC_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
 set(URISPLIT_PC_DIR [[${URISPLIT_PC_DIR}]])
 set(URISPLIT_PC_IN [[${PROJECT_SOURCE_DIR}/cmake/urisplit.pc.in]])
+set(URISPLIT_PC_STAGE [[${CMAKE_CURRENT_BINARY_DIR}/pkgconfig]])
 set(PROJECT_DESCRIPTION [[${PROJECT_DESCRIPTION}]])
 set(PROJECT_VERSION ${PROJECT_VERSION})
 include([[${PROJECT_SOURCE_DIR}/cmake/write_pc.cmake]])" COMPONENT dev)
@@ -149,7 +151,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/debian/finish_packages.cmake)
 set(CPACK_URISPLIT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_URISPLIT_RELEASE_EPOCH ${URISPLIT_RELEASE_EPOCH})
-set(CPACK_URISPLIT_OBJCOPY ${CMAKE_OBJCOPY})
 set(CPACK_URISPLIT_MULTIARCH_SAME liburisplit-dev liburisplit${PROJECT_VERSION_MAJOR})
 
 # The source packages (with versions) of the C library and the compiler's support code that a
@@ -198,9 +199,17 @@ if(URISPLIT_TOOL_LINK STREQUAL "dynamic")
   string(REGEX REPLACE "[^0-9]" "" minor "${minor}")
   set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "libc6 (>= ${major}.${minor})")
 endif()
-set(CPACK_COMPONENT_TOOL_DESCRIPTION
-    "split an HTTP URL into host, path and port
-urisplit takes an HTTP URL from argument 0 of its argument vector and writes
+# Each package's summary (Debian's synopsis, capitalised as RPM's Summary) and description.
+macro(urisplit_describe component summary description)
+  set(CPACK_COMPONENT_${component}_DESCRIPTION "${summary}\n${description}")
+  string(SUBSTRING "${summary}" 0 1 first)
+  string(TOUPPER "${first}" first)
+  string(SUBSTRING "${summary}" 1 -1 rest)
+  set(CPACK_RPM_${component}_PACKAGE_SUMMARY "${first}${rest}")
+  set(CPACK_RPM_${component}_PACKAGE_DESCRIPTION "${description}")
+endmacro()
+urisplit_describe(TOOL "split an HTTP URL into host, path and port"
+    "urisplit takes an HTTP URL from argument 0 of its argument vector and writes
 its host, path and port to standard output on one line, separated by single
 spaces. The split is lenient and validates nothing; a missing port becomes 80
 and a missing path /.
@@ -210,9 +219,8 @@ of an empty process, for scripts and build tools that split many URLs.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME liburisplit-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_COMPONENT_DEV_DESCRIPTION
-    "C and C++ library to split an HTTP URL into host, path and port
-The library behind urisplit: parse_uri splits an HTTP URL held in a writable
+urisplit_describe(DEV "C and C++ library to split an HTTP URL into host, path and port"
+    "The library behind urisplit: parse_uri splits an HTTP URL held in a writable
 buffer into host, path and port, each written into a buffer of the caller's,
 and strremove deletes the occurrences of a substring in place. Neither
 allocates memory nor keeps state. From C and other languages they are
@@ -230,8 +238,8 @@ if(BUILD_SHARED_LIBS)
   set(CPACK_DEBIAN_LIB_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
   set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-  set(CPACK_COMPONENT_LIB_DESCRIPTION "C and C++ library to split an HTTP URL (shared library)
-The shared library behind urisplit, with parse_uri and strremove, also under
+  urisplit_describe(LIB "C and C++ library to split an HTTP URL (shared library)"
+    "The shared library behind urisplit, with parse_uri and strremove, also under
 their C names urisplit_parse_uri and urisplit_strremove.")
   set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
       "liburisplit${PROJECT_VERSION_MAJOR} (= ${PROJECT_VERSION})")
@@ -304,21 +312,6 @@ set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
 set(URISPLIT_RPM_PACKAGER "${URISPLIT_DEB_MAINTAINER}")
 configure_file(cmake/rpm/changelog.in rpm/changelog @ONLY)
 set(CPACK_RPM_CHANGELOG_FILE ${CMAKE_CURRENT_BINARY_DIR}/rpm/changelog)
-foreach(component IN LISTS CPACK_COMPONENTS_ALL)
-  string(TOUPPER ${component} upper)
-  # The first line is the summary, the rest the description. (A regular expression anchored
-  # with ^ would match again after each replacement, and eat the first paragraph too.)
-  string(FIND "${CPACK_COMPONENT_${upper}_DESCRIPTION}" "\n" end_of_summary)
-  math(EXPR start_of_description "${end_of_summary} + 1")
-  string(SUBSTRING "${CPACK_COMPONENT_${upper}_DESCRIPTION}" 0 ${end_of_summary} summary)
-  string(SUBSTRING "${CPACK_COMPONENT_${upper}_DESCRIPTION}" ${start_of_description} -1
-                   description)
-  string(SUBSTRING "${summary}" 0 1 first)
-  string(SUBSTRING "${summary}" 1 -1 rest)
-  string(TOUPPER "${first}" first)
-  set(CPACK_RPM_${upper}_PACKAGE_SUMMARY "${first}${rest}")
-  set(CPACK_RPM_${upper}_PACKAGE_DESCRIPTION "${description}")
-endforeach()
 if(BUILD_SHARED_LIBS)
   set(CPACK_RPM_DEV_PACKAGE_REQUIRES
       "liburisplit${PROJECT_VERSION_MAJOR} = ${PROJECT_VERSION}-${CPACK_RPM_PACKAGE_RELEASE}")

@@ -3,7 +3,8 @@
 # umask, locale, time zone or time of the build:
 # - every time stamp is the packages' time (package_time.cmake);
 # - files belong to root, directories are 0755 and files 0644, or 0755 where executable;
-# - ELF files lose their .comment section, which only names the compilers;
+# - the files themselves are the ones CPack installed and stripped, as in the RPMs and the
+#   portable archive;
 # - a shared library is announced to ldconfig by a trigger rather than by maintainer scripts;
 # - the library packages are Multi-Arch: same, and the static tool's control file names the
 #   source packages of the code linked into it (Static-Built-Using).
@@ -31,25 +32,6 @@ foreach(deb IN LISTS CPACK_PACKAGE_FILES)
   if(EXISTS ${root}/DEBIAN/shlibs)
     file(WRITE ${root}/DEBIAN/triggers "activate-noawait ldconfig\n")
   endif()
-
-  file(GLOB_RECURSE files LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
-  list(FILTER files EXCLUDE REGEX "^DEBIAN/")
-  list(SORT files)
-  set(md5sums "")
-  foreach(file IN LISTS files)
-    if(IS_SYMLINK ${root}/${file})
-      continue()
-    endif()
-    file(READ ${root}/${file} magic LIMIT 4 HEX)
-    if(magic STREQUAL "7f454c46" OR magic STREQUAL "213c6172")  # ELF, or an ar archive
-      execute_process(COMMAND ${CPACK_URISPLIT_OBJCOPY} --remove-section=.comment ${root}/${file}
-                      COMMAND_ERROR_IS_FATAL ANY)
-    endif()
-    file(MD5 ${root}/${file} sum)
-    string(APPEND md5sums "${sum}  ${file}\n")
-  endforeach()
-  file(WRITE ${root}/DEBIAN/md5sums "${md5sums}")
-
   execute_process(COMMAND chmod -R u=rwX,go=rX ${root} COMMAND_ERROR_IS_FATAL ANY)
   file(GLOB_RECURSE libraries ${root}/*.so.*)
   if(libraries)
