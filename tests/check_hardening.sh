@@ -13,7 +13,8 @@
 # is that file (the one in a package); without it, a copy of PROGRAM is stripped with STRIP, as
 # the packages are.
 # A static program at a fixed address (TYPE EXEC, where the C library has no static-PIE start
-# file) has no dynamic section and binds nothing, so BIND_NOW is not asked of it.
+# file) has no dynamic section and binds nothing, so BIND_NOW is not asked of it; it must have
+# no program interpreter, which only a dynamically linked one would name.
 # Usage: check_hardening.sh PROGRAM READELF OBJDUMP OBJCOPY STRIP CANARY LANDING_PAD MAIN_OBJECT
 #        TYPE [SHIPPED]
 set -euo pipefail
@@ -30,13 +31,20 @@ failed=0
 expect() {
   if grep -qE -- "$3" <<<"$2"; then echo "ok: $1"; else echo "FAILED: $1"; failed=1; fi
 }
+refuse() {
+  if grep -qE -- "$3" <<<"$2"; then echo "FAILED: $1"; failed=1; else echo "ok: $1"; fi
+}
 check_elf() {
   local headers dynamic
   headers=$("$readelf" -hlW "$1")
   dynamic=$("$readelf" -dW "$1")
   expect "$2: ELF type $type" "$headers" "Type: +$type "
   expect "$2: a GNU_RELRO segment" "$headers" '^ *GNU_RELRO '
-  [ "$type" = EXEC ] || expect "$2: BIND_NOW" "$dynamic" 'BIND_NOW|Flags:.* NOW'
+  if [ "$type" = EXEC ]; then
+    refuse "$2: static, with no program interpreter" "$headers" '^ *INTERP '
+  else
+    expect "$2: BIND_NOW" "$dynamic" 'BIND_NOW|Flags:.* NOW'
+  fi
   expect "$2: a stack without execute permission" "$headers" \
     '^ *GNU_STACK( +0x[0-9a-f]+){5} +RW +0x'
 }
