@@ -68,13 +68,25 @@ install(FILES ${man_dir}/uri_parse.3.gz ${man_dir}/urisplit_parse_uri.3.gz
               ${man_dir}/urisplit_strremove.3.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT dev)
 
-# Each package's copyright (in Debian's machine-readable form, from LICENSE) and changelog.
+# A text as the continuation lines of a field of Debian's: each line indented, blank ones " .".
+function(urisplit_field_text out text)
+  string(REGEX REPLACE "\n+$" "" text "${text}")
+  string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" text "${text}")
+  string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" text "${text}")
+  string(REPLACE "\n" "\n " text "${text}")
+  set(${out} " ${text}" PARENT_SCOPE)
+endfunction()
+
+# Each package's copyright (in Debian's machine-readable form, from LICENSE) and changelog; the
+# tool's also gives the notices of what a static tool carries (notices.cmake).
 file(READ LICENSE license)
 string(REGEX REPLACE "^.*\n\n(Permission)" "\\1" license "${license}")
-string(REGEX REPLACE "\n+$" "" license "${license}")
-string(REGEX REPLACE "\n\n" "\n.\n" license "${license}")
-string(REPLACE "\n" "\n " license "${license}")
-set(URISPLIT_LICENSE_TEXT " ${license}")
+urisplit_field_text(URISPLIT_LICENSE_TEXT "${license}")
+set(URISPLIT_NOTICES)
+set(URISPLIT_TOOL_LICENSE MIT)
+if(URISPLIT_TOOL)
+  include(${CMAKE_CURRENT_LIST_DIR}/notices.cmake)
+endif()
 set(debian_dir ${CMAKE_CURRENT_BINARY_DIR}/debian)
 # What the changelogs and the description call the tool.
 if(URISPLIT_TOOL_STATIC)
@@ -124,17 +136,27 @@ endif()
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 while(packages)
   list(POP_FRONT packages component package rpm_package)
-  install(FILES ${debian_dir}/copyright ${debian_dir}/changelog.gz
+  set(copyright ${debian_dir}/copyright)
+  set(license_files LICENSE)
+  if(component STREQUAL "tool" AND URISPLIT_NOTICES)
+    list(GET URISPLIT_NOTICES 0 copyright)
+    list(APPEND license_files ${URISPLIT_NOTICES})
+  endif()
+  install(FILES ${copyright} ${debian_dir}/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component}
           EXCLUDE_FROM_ALL)
   set(licenses ${CMAKE_INSTALL_DATAROOTDIR}/licenses/${rpm_package})
-  install(FILES LICENSE DESTINATION ${licenses} COMPONENT ${component} EXCLUDE_FROM_ALL)
+  install(FILES ${license_files} DESTINATION ${licenses} COMPONENT ${component} EXCLUDE_FROM_ALL)
   string(TOUPPER ${component} upper)
   set(CPACK_RPM_${upper}_PACKAGE_NAME ${rpm_package})
-  set(CPACK_RPM_${upper}_USER_FILELIST
-      "%license ${CPACK_PACKAGING_INSTALL_PREFIX}/${licenses}/LICENSE")
+  set(CPACK_RPM_${upper}_USER_FILELIST)
+  foreach(file IN LISTS license_files)
+    get_filename_component(name ${file} NAME)
+    list(APPEND CPACK_RPM_${upper}_USER_FILELIST
+         "%license ${CPACK_PACKAGING_INSTALL_PREFIX}/${licenses}/${name}")
+  endforeach()
 endwhile()
-install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
+install(FILES LICENSE ${URISPLIT_NOTICES} DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT license)
 
 set(CPACK_PACKAGE_NAME urisplit)
 set(CPACK_PACKAGE_VENDOR "urisplit developers")
@@ -153,33 +175,6 @@ set(CPACK_URISPLIT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_URISPLIT_RELEASE_EPOCH ${URISPLIT_RELEASE_EPOCH})
 set(CPACK_URISPLIT_MULTIARCH_SAME liburisplit-dev liburisplit${PROJECT_VERSION_MAJOR})
 
-# The source packages (with versions) of the C library and the compiler's support code that a
-# static tool carries inside it, for its Static-Built-Using field; none for a dynamic tool, or
-# where dpkg does not know the files.
-set(static_files)
-if(URISPLIT_TOOL_LINK STREQUAL "musl")
-  set(static_files ${URISPLIT_MUSL_LIBDIR}/libc.a)
-elseif(URISPLIT_TOOL_LINK MATCHES "^glibc")
-  urisplit_print_file_name(static_files libc.a)
-endif()
-if(static_files)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name
-                  OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
-  list(APPEND static_files ${libgcc})
-endif()
-set(built_using)
-foreach(file IN LISTS static_files)
-  file(REAL_PATH ${file} file)
-  execute_process(COMMAND dpkg-query --search ${file} OUTPUT_VARIABLE owner ERROR_QUIET)
-  if(owner MATCHES "^([^:, ]+(:[a-z0-9]+)?): ")  # package[:architecture]: path
-    set(format "--showformat=\${source:Package} (= \${source:Version})")
-    execute_process(COMMAND dpkg-query --show "${format}" ${CMAKE_MATCH_1}
-                    OUTPUT_VARIABLE source ERROR_QUIET)
-    list(APPEND built_using "${source}")
-  endif()
-endforeach()
-list(REMOVE_DUPLICATES built_using)
-list(JOIN built_using ", " CPACK_URISPLIT_STATIC_BUILT_USING)
 set(CPACK_COMPONENTS_ALL dev)
 if(URISPLIT_TOOL)
   list(APPEND CPACK_COMPONENTS_ALL tool)
@@ -245,9 +240,9 @@ their C names urisplit_parse_uri and urisplit_strremove.")
       "liburisplit${PROJECT_VERSION_MAJOR} (= ${PROJECT_VERSION})")
 endif()
 
-# make urisplit_archive: the portable archive of the tool, named after its C library. A static
-# tool (x86_64-linux-musl) runs on any Linux of its architecture; a dynamic one, where the
-# target's glibc cannot link a static PIE (riscv64-linux-gnu), on one whose glibc is as new.
+# make urisplit_archive: the portable archive of the tool, named after its C library
+# (x86_64-linux-musl, or riscv64-linux-gnu where there is no musl). A static tool runs on any
+# Linux of its architecture; a dynamic one, on one whose glibc is as new.
 if(URISPLIT_TOOL AND NOT URISPLIT_TOOL_LINK STREQUAL "plain")
   if(URISPLIT_TOOL_LINK STREQUAL "musl")
     set(libc_triplet ${URISPLIT_MUSL_TRIPLET})
@@ -263,8 +258,9 @@ if(URISPLIT_TOOL AND NOT URISPLIT_TOOL_LINK STREQUAL "plain")
     COMMAND ${CMAKE_COMMAND} -D BUILD_DIR=${CMAKE_CURRENT_BINARY_DIR} -D ARCHIVE=${archive}
             -D CPACK_URISPLIT_SOURCE_DIR=${PROJECT_SOURCE_DIR}
             -D CPACK_URISPLIT_RELEASE_EPOCH=${URISPLIT_RELEASE_EPOCH}
+            "-DNOTICES=$<JOIN:${PROJECT_SOURCE_DIR}/LICENSE;${URISPLIT_NOTICES},|>"
             -P ${PROJECT_SOURCE_DIR}/cmake/make_archive.cmake
-    DEPENDS urisplit urisplit_manual_pages VERBATIM)
+    DEPENDS urisplit urisplit_manual_pages urisplit_debian_changelog VERBATIM)
 endif()
 
 # The packages are for the target, also in a cross build.
@@ -300,7 +296,10 @@ endif()
 set(CPACK_RPM_LIB_POST_INSTALL_SCRIPT_FILE ${PROJECT_SOURCE_DIR}/cmake/rpm/ldconfig)
 set(CPACK_RPM_LIB_POST_UNINSTALL_SCRIPT_FILE ${PROJECT_SOURCE_DIR}/cmake/rpm/ldconfig)
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
-set(CPACK_RPM_PACKAGE_LICENSE MIT)
+# CPack names one licence for all RPMs, but builds each from a spec of its own, whose package
+# name this chooses by: the tool carries more than urisplit's code.
+set(CPACK_RPM_PACKAGE_LICENSE "%{lua: print(rpm.expand('%{name}') == 'urisplit' and \
+'${URISPLIT_TOOL_LICENSE}' or 'MIT')}")
 set(CPACK_RPM_PACKAGE_RELEASE 1)
 set(CPACK_RPM_TOOL_PACKAGE_GROUP "Productivity/Networking/Web/Utilities")
 set(CPACK_RPM_DEV_PACKAGE_GROUP "Development/Libraries/C and C++")

@@ -1,7 +1,8 @@
 # Makes ARCHIVE, the portable .tar.gz of the tool, bit for bit reproducible: the stripped tool,
-# its manual page and the licence in one folder named like the archive, laid out as under a
-# prefix (bin, share/man/man1, share/doc/urisplit). Run by the build as cmake -P, with
-# BUILD_DIR, ARCHIVE, CPACK_URISPLIT_SOURCE_DIR and CPACK_URISPLIT_RELEASE_EPOCH set.
+# its manual page, the licence and the notices of what the tool carries in one folder named like
+# the archive, laid out as under a prefix (bin, share/man/man1, share/doc/urisplit). Run by the
+# build as cmake -P, with BUILD_DIR, ARCHIVE, CPACK_URISPLIT_SOURCE_DIR,
+# CPACK_URISPLIT_RELEASE_EPOCH and NOTICES (the files for share/doc/urisplit, separated by |) set.
 string(REGEX REPLACE "^.*/|\\.tar\\.gz$" "" name "${ARCHIVE}")
 set(stage ${BUILD_DIR}/archive)
 set(root ${stage}/${name})
@@ -16,7 +17,10 @@ set(tool ${installed})
 list(FILTER tool INCLUDE REGEX "/bin/urisplit$")
 file(COPY ${tool} DESTINATION ${root}/bin)
 file(COPY ${page} DESTINATION ${root}/share/man/man1)
-file(COPY ${CPACK_URISPLIT_SOURCE_DIR}/LICENSE DESTINATION ${root}/share/doc/urisplit)
+string(REPLACE "|" ";" notices "${NOTICES}")
+foreach(notice IN LISTS notices)
+  file(COPY ${notice} DESTINATION ${root}/share/doc/urisplit)
+endforeach()
 
 # Files only, no folders: extracted over an existing tree (/usr/local), tar then creates what is
 # missing and leaves the owner, mode and time of every existing folder as they are.

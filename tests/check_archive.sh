@@ -2,10 +2,12 @@
 # Installs the portable archive as the README says, over a prefix whose folders already exist
 # with their own owner and mode (2775), which must stay as they were, as must the time of share/,
 # which gains no entry of its own (the others do, which moves their time to now); the archive
-# must hold files only, and the tool it installs must run (unless EMULATED is ON).
-# Usage: check_archive.sh ARCHIVE EMULATED
+# must hold files only, with the NOTICES (file names) of what a static tool carries beside its
+# LICENSE, and the tool it installs must run (unless EMULATED is ON).
+# Usage: check_archive.sh ARCHIVE EMULATED [NOTICE...]
 set -euo pipefail
 archive=$1 emulated=$2
+notices=("${@:3}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/local
@@ -27,9 +29,14 @@ if [ "$before" != "$after" ]; then
   printf 'existing folders changed:\nbefore:\n%s\nafter:\n%s\n' "$before" "$after"
   exit 1
 fi
-for file in bin/urisplit share/man/man1/urisplit.1.gz share/doc/urisplit/LICENSE; do
+for file in bin/urisplit share/man/man1/urisplit.1.gz share/doc/urisplit/LICENSE \
+  "${notices[@]/#/share/doc/urisplit/}"; do
   [ -f "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
+if ((${#notices[@]})) && ! grep -qE '^Files: (musl|glibc)/\*$' "$prefix/share/doc/urisplit/copyright"; then
+  echo "the notices do not name the C library the tool carries"
+  exit 1
+fi
 if [ "$emulated" != ON ]; then
   got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
   [ "$got" = "alpha /index.html 123" ] || { echo "the installed tool printed '$got'"; exit 1; }
