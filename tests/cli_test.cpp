@@ -835,6 +835,9 @@ TEST(Cli, EndsAsOneBlockingWriteWould) {
         {"blocking socket, send timeout 200 ms, never read", true, 0, 200000, false, -1},
         {"non-blocking socket, send timeout 10^16 s, read at 500 ms", true, 10000000000000000LL, 0,
          true, 500},
+        {"non-blocking socket, send timeout 9223372036854776 s (the first whose ms overflow), read "
+         "at 500 ms",
+         true, 9223372036854776LL, 0, true, 500},
         {"non-blocking pipe, never read", false, 0, 0, true, -1},
         {"non-blocking pipe made blocking by another process in the stall, read at 800 ms", false,
          0, 0, true, 800, true, "write:delay_exit=400000:when=1", 400, 250},
