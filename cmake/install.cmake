@@ -296,8 +296,8 @@ endif()
 set(CPACK_RPM_LIB_POST_INSTALL_SCRIPT_FILE ${PROJECT_SOURCE_DIR}/cmake/rpm/ldconfig)
 set(CPACK_RPM_LIB_POST_UNINSTALL_SCRIPT_FILE ${PROJECT_SOURCE_DIR}/cmake/rpm/ldconfig)
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
-# CPack names one licence for all RPMs, but builds each from a spec of its own, whose package
-# name this chooses by: the tool carries more than urisplit's code.
+# CPack names one licence for all RPMs, but rpmbuild reads each package's header apart, so the
+# tag chooses by the package's name: the tool carries more than urisplit's code.
 set(CPACK_RPM_PACKAGE_LICENSE "%{lua: print(rpm.expand('%{name}') == 'urisplit' and \
 '${URISPLIT_TOOL_LICENSE}' or 'MIT')}")
 set(CPACK_RPM_PACKAGE_RELEASE 1)
