@@ -657,9 +657,9 @@ enum class TracedOutput { NonBlockingPipe, FullNetlink, FullSocketDrainedLate };
 
 // Runs the tool on argv0 under strace with the given -e expressions (inject=...). Its pauses
 // return at once, unless an expression says otherwise, and their lengths in milliseconds, each
-// followed by a space, go to pauses.
+// followed by a space, go to pauses; so do the longest its waits in poll() may last to waits.
 ToolRun run_traced(const char *argv0, const std::vector<std::string> &expressions,
-                   TracedOutput output, std::string &pauses) {
+                   TracedOutput output, std::string &pauses, std::string &waits) {
     char trace_name[] = "/tmp/urisplit-trace-XXXXXX";
     close(mkstemp(trace_name));
     std::vector<std::string> all_expressions = {"inject=nanosleep,clock_nanosleep:retval=0"};
@@ -686,7 +686,11 @@ ToolRun run_traced(const char *argv0, const std::vector<std::string> &expression
     std::istringstream trace(read_file(trace_name));
     unlink(trace_name);
     pauses.clear();
+    waits.clear();
     for (std::string line; std::getline(trace, line);) {
+        size_t timeout_at = line.find("], 1, ");
+        if (line.compare(0, 5, "poll(") == 0 && timeout_at != std::string::npos)
+            waits += std::to_string(std::stol(line.substr(timeout_at + 6))) + " ";
         size_t seconds_at = line.find("tv_sec="), nanoseconds_at = line.find("tv_nsec=");
         if (line.find("nanosleep(") == std::string::npos || seconds_at == std::string::npos ||
             nanoseconds_at == std::string::npos)
@@ -716,6 +720,7 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         std::string out;
         std::string pauses = "";  // none, unless a row names them
         TracedOutput output = TracedOutput::NonBlockingPipe;
+        const char *waits = nullptr;  // in poll(), where a row names them
     } rows[] = {
         {{"write:error=EINTR:when=1"}, "interrupted once", record},
         {{"write:error=EINTR:when=1..3"}, "interrupted three times", record},
@@ -731,7 +736,12 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         {{"write:error=EFBIG:when=1"}, "EFBIG: give up", ""},
         {{"write:error=EPIPE:when=1"}, "EPIPE: give up", ""},
         {{"write:error=EAGAIN:when=1"}, "would block: wait, then write", record},
-        {{"write:error=EAGAIN:when=1..3"}, "would block three times", record, "1 3 "},
+        {{"write:error=EAGAIN:when=1..3"},
+         "would block three times: each wait shorter by the pause before it",
+         record,
+         "1 3 ",
+         TracedOutput::NonBlockingPipe,
+         "500 499 497 "},
         {{"write:error=EAGAIN:when=1..11"},
          "would block eleven times",
          record,
@@ -773,10 +783,14 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
         std::vector<std::string> expressions;
         for (const std::string &injected : row.injected)
             expressions.push_back("inject=" + injected);
-        std::string pauses;
-        ToolRun run = run_traced("http://alpha:123/index.html", expressions, row.output, pauses);
+        std::string pauses, waits;
+        ToolRun run =
+            run_traced("http://alpha:123/index.html", expressions, row.output, pauses, waits);
         EXPECT_EQ(run.out, row.out) << row.what;
         EXPECT_EQ(pauses, row.pauses) << row.what;
+        if (row.waits != nullptr) {
+            EXPECT_EQ(waits, row.waits) << row.what;
+        }
         expect_clean_exit(run, row.what);
     }
 #endif
