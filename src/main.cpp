@@ -39,10 +39,11 @@ long long send_timeout_ms() {
     if (getsockopt(STDOUT_FILENO, SOL_SOCKET, SO_SNDTIMEO, &timeout, &size) == 0 &&
         size == sizeof timeout)
         return timeout_ms(timeout.tv_sec, static_cast<long>(timeout.tv_usec));
-#if (defined(__i386__) || defined(__arm__)) && SO_SNDTIMEO != 21
+#if defined(__i386__) || defined(__arm__)
     long timeout_32[2] = {0, 0};
     size = sizeof timeout_32;
-    if (getsockopt(STDOUT_FILENO, SOL_SOCKET, 21, timeout_32, &size) == 0 &&
+    if (sizeof timeout.tv_sec > sizeof(long) &&
+        getsockopt(STDOUT_FILENO, SOL_SOCKET, 21, timeout_32, &size) == 0 &&
         size == sizeof timeout_32)
         return timeout_ms(timeout_32[0], timeout_32[1]);
 #endif
