@@ -35,17 +35,17 @@ function(urisplit_debian_owner prefix file)
   set(${prefix}_COPYRIGHT "${copyright}" PARENT_SCOPE)
 endfunction()
 
-if(URISPLIT_TOOL_LINK STREQUAL "musl")
+if(URISPLIT_TOOL AND URISPLIT_TOOL_LINK STREQUAL "musl")
   set(libc musl)
   set(libc_license MIT)
   urisplit_debian_owner(LIBC ${URISPLIT_MUSL_LIBDIR}/libc.a)
-elseif(URISPLIT_TOOL_LINK MATCHES "^glibc")
+elseif(URISPLIT_TOOL AND URISPLIT_TOOL_LINK MATCHES "^glibc")
   set(libc glibc)
   set(libc_license LGPL-2.1-or-later)
   urisplit_print_file_name(libc_file libc.a)
   urisplit_debian_owner(LIBC ${libc_file})
 else()
-  return()  # a dynamic tool carries no other code
+  return()  # no tool, or a dynamic one, which carries no other code
 endif()
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name
                 OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
