@@ -7,9 +7,10 @@ files, and of every other file of dist/, each with its checksum and licence.
 
 make reads the tarball itself for the source's files, and takes each file's licence and
 copyright from REUSE_SPDX (what `reuse spdx` says of the unpacked tarball), the source's
-licence from its files', and each other file's licence from LICENSES (lines "FILE EXPRESSION"). check reads the document back and
-fails, naming what is wrong, on anything a validator of the format would refuse and on any
-checksum, file or licence that does not match dist/. Licence expressions are checked by
+licence from its files', and each other file's licence from LICENSES (lines "FILE
+EXPRESSION"). check reads the document back and fails, naming what is wrong, on anything a
+validator of the format would refuse and on any checksum, file or licence that does not match
+dist/. Licence expressions are checked by
 license_expression, which reuse itself uses (Debian's python3-license-expression)."""
 import hashlib
 import re
@@ -106,15 +107,16 @@ def make(dist, tarball, reuse_spdx, licenses_file, created):
                 f"PackageVersion: {version}", f"PackageFileName: {path.name}",
                 f"PackageSupplier: {SUPPLIER}", "PackageDownloadLocation: NOASSERTION",
                 f"FilesAnalyzed: {'true' if source else 'false'}"]
+        license = licenses.get(path.name)
         if source:
             code = sha("".join(sorted(files.values())).encode(), "sha1")
-            out.append(f"PackageVerificationCode: {code}")
-        license = source or licenses.get(path.name) or sys.exit(f"no licence is known for {path.name}")
-        if source:
             found = sorted(set(re.findall(r"^LicenseInfoInFile: (.+)$",
                                           "\n".join(reuse_files.values()), re.M)))
             license = " AND ".join(found)
+            out.append(f"PackageVerificationCode: {code}")
             out += [f"PackageLicenseInfoFromFiles: {name}" for name in found]
+        elif not license:
+            sys.exit(f"no licence is known for {path.name}")
         out += [f"PackageChecksum: SHA256: {sha(path)}", f"PackageLicenseConcluded: {license}",
                 f"PackageLicenseDeclared: {license}", "PackageCopyrightText: NOASSERTION",
                 f"PrimaryPackagePurpose: {purpose(path.name, source)}", ""]
