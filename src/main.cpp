@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <string.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,10 +11,14 @@
 
 namespace {
 
-// How long one wait for the output lasts at most, and the longest pause between writes (under a
-// second, as a pause is a number of nanoseconds).
-constexpr int WAIT_MS = 500;
-constexpr long long NO_TIMEOUT_MS = LLONG_MAX;  // none, or too long to count (290 million years)
+// The send timeout with 64-bit seconds (Linux 5.1), and with a long's; musl names neither. On i386
+// and arm, where its SO_SNDTIMEO is the 64-bit one, the other is 21; elsewhere the two agree.
+constexpr int SNDTIMEO_NEW = 67;
+constexpr int SNDTIMEO_OLD = sizeof(long) == 4 ? 21 : SO_SNDTIMEO;  // NOLINT(bugprone-branch-clone)
+// How often a stalled output is tried at least: poll() and write() disagree on some, both ways
+// (a full eventfd or netlink peer is ready but refuses; a half-read socket takes but is not ready).
+constexpr int RETRY_MS = 50;
+constexpr long long FOREVER_MS = LLONG_MAX / 2;  // no timeout; a clock reading plus it fits
 
 long long now_ms() {
     struct timespec now = {0, 0};
@@ -23,89 +26,61 @@ long long now_ms() {
     return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
-// A send timeout in milliseconds, rounded up; none when zero, negative or too long to count.
-// The microseconds, under a million, are divided as a long: musl has no 64-bit division.
-long long timeout_ms(long long seconds, long microseconds) {
-    if (seconds < 0 || seconds >= NO_TIMEOUT_MS / 1000 || (seconds == 0 && microseconds == 0))
-        return NO_TIMEOUT_MS;
-    return seconds * 1000 + (microseconds + 999) / 1000;
-}
-
-// The output's send timeout, or NO_TIMEOUT_MS for none or no socket. qemu-user answers 32-bit x86
-// and Arm's 64-bit SO_SNDTIMEO with 4 bytes, their 32-bit option 21 in full; other sizes: none.
+// The output's send timeout in ms, rounded up, or FOREVER_MS. 64-bit seconds are asked for first,
+// as a 32-bit time_t cuts them; an answer of another size (qemu-user's 4 bytes) asks with a long's.
 long long send_timeout_ms() {
-    struct timeval timeout = {0, 0};
+    long long timeout[2] = {0, 0};  // seconds, microseconds
+    long long_timeout[2] = {0, 0};
     socklen_t size = sizeof timeout;
-    if (getsockopt(STDOUT_FILENO, SOL_SOCKET, SO_SNDTIMEO, &timeout, &size) == 0 &&
-        size == sizeof timeout)
-        return timeout_ms(timeout.tv_sec, static_cast<long>(timeout.tv_usec));
-#if defined(__i386__) || defined(__arm__)
-    long timeout_32[2] = {0, 0};
-    size = sizeof timeout_32;
-    if (sizeof timeout.tv_sec > sizeof(long) &&
-        getsockopt(STDOUT_FILENO, SOL_SOCKET, 21, timeout_32, &size) == 0 &&
-        size == sizeof timeout_32)
-        return timeout_ms(timeout_32[0], timeout_32[1]);
-#endif
-    return NO_TIMEOUT_MS;
+    if (getsockopt(STDOUT_FILENO, SOL_SOCKET, SNDTIMEO_NEW, timeout, &size) != 0 ||
+        size != sizeof timeout) {
+        size = sizeof long_timeout;
+        if (getsockopt(STDOUT_FILENO, SOL_SOCKET, SNDTIMEO_OLD, long_timeout, &size) != 0 ||
+            size != sizeof long_timeout)
+            return FOREVER_MS;
+        timeout[0] = long_timeout[0];
+        timeout[1] = long_timeout[1];
+    }
+    if (timeout[0] < 0 || timeout[0] >= FOREVER_MS / 1000 || (timeout[0] == 0 && timeout[1] == 0))
+        return FOREVER_MS;
+    return timeout[0] * 1000 + (static_cast<long>(timeout[1]) + 999) / 1000;
 }
 
-struct Stall {
-    long long began_ms = -1;         // -1: the output is not stalled
-    long long send_timeout_ms = -1;  // -1: not read yet
-    int pause_ms = 0;                // before the next wait
-};
-
-// After a write that began at before_ms said EAGAIN: false once the send timeout has passed since
-// the stall began; otherwise waits in poll() for at most WAIT_MS (a full eventfd or netlink socket
-// reports ready while refusing writes, a stream socket whose peer stopped reading reports nothing
-// while writes fail), after a pause doubling up to WAIT_MS while poll() and write() disagree.
-bool wait_after_refusal(Stall &stall, long long before_ms) {
-    if (stall.began_ms < 0) stall.began_ms = before_ms;
-    if (stall.send_timeout_ms < 0) stall.send_timeout_ms = send_timeout_ms();
-    long long left_ms = stall.send_timeout_ms - (now_ms() - stall.began_ms);
-    if (left_ms <= 0) return false;
-    int limit_ms = left_ms < WAIT_MS ? static_cast<int>(left_ms) : WAIT_MS;
-    int paused_ms = stall.pause_ms < limit_ms ? stall.pause_ms : limit_ms;
-    struct timespec pause = {0, paused_ms * 1000000L};
-    // With no signal handler, only a seccomp filter can fail the pause; going on would spin.
-    if (paused_ms > 0 && nanosleep(&pause, nullptr) != 0) return false;
-    struct pollfd output = {STDOUT_FILENO, POLLOUT, 0};
-    int ready = poll(&output, 1, limit_ms - paused_ms);
-    if (ready < 0 && errno != EINTR) return false;
-    int doubled = 2 * stall.pause_ms + 1;
-    stall.pause_ms = ready > 0 ? (doubled < WAIT_MS ? doubled : WAIT_MS) : 0;
-    return true;
+// Sockets are tried again with MSG_DONTWAIT: then whatever O_NONBLOCK says, and however the tool
+// is stopped or traced, the kernel never sleeps in a write past the tool's own deadline.
+ssize_t write_again(const char *bytes, size_t length) {
+    ssize_t written = send(STDOUT_FILENO, bytes, length, MSG_DONTWAIT);
+    return written >= 0 || errno != ENOTSOCK ? written : write(STDOUT_FILENO, bytes, length);
 }
 
-// Writes the bytes to standard output as one blocking write would: the record is delivered
-// whenever that write would deliver it, and the output ends no later, quietly and without
-// spinning. A signal or short write goes on; any other error, or no progress, ends it. EAGAIN
-// means a blocking socket's send timeout passed, or a full non-blocking output, where a blocking
-// write would sleep: one case, whatever O_NONBLOCK says. A stall begins at the clock reading
-// before the first refused write since progress; no write starts once the timeout has passed.
+// Writes the bytes as one blocking write(2) would: delivered whenever it would deliver them, and
+// ending no later than it would, quietly and without spinning. That write fails at an error, or
+// once a socket's send timeout has passed since it began; so a signal or a full output is waited
+// out, up to that timeout counted from the first write, and anything else ends the output.
 void write_all(const char *bytes, size_t length) {
-    Stall stall;
-    while (length > 0) {
-        long long before_ms = now_ms();
-        if (stall.began_ms >= 0 && before_ms - stall.began_ms >= stall.send_timeout_ms) return;
-        ssize_t written = write(STDOUT_FILENO, bytes, length);
+    const long long began_ms = now_ms();
+    long long deadline_ms = -1;    // known once the output first refuses
+    long long poll_until_ms = -1;  // when the last wait in poll() was to end
+    for (ssize_t written = write(STDOUT_FILENO, bytes, length);
+         written != static_cast<ssize_t>(length); written = write_again(bytes, length)) {
         if (written > 0) {
             bytes += written;
             length -= static_cast<size_t>(written);
-            stall = {-1, stall.send_timeout_ms, 0};  // progress ends the stall
-        } else if (written == 0 || (errno != EINTR && errno != EAGAIN) ||
-                   (errno == EAGAIN && !wait_after_refusal(stall, before_ms))) {
-            return;
+            continue;
         }
+        if (written == 0 || (errno != EAGAIN && errno != EINTR)) return;
+        if (deadline_ms < 0) deadline_ms = began_ms + send_timeout_ms();
+        const long long now = now_ms();
+        if (now >= deadline_ms) return;
+        const int wait_ms = deadline_ms - now < RETRY_MS ? int(deadline_ms - now) : RETRY_MS;
+        const bool poll_believed = now >= poll_until_ms;  // not if it ended early, to a refusal
+        if (poll_believed) poll_until_ms = now + wait_ms;
+        struct pollfd output = {STDOUT_FILENO, POLLOUT, 0};
+        struct timespec pause = {0, wait_ms * 1000000L};  // or poll() on nothing, if refused
+        if (!(poll_believed && poll(&output, 1, wait_ms) >= 0) && nanosleep(&pause, nullptr) != 0 &&
+            poll(nullptr, 0, wait_ms) != 0)
+            return;
     }
-}
-
-char *append(char *record_end, const char *text) {
-    size_t length = strlen(text);
-    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the record is counted, not terminated
-    memcpy(record_end, text, length);
-    return record_end + length;
 }
 
 }  // namespace
@@ -113,28 +88,19 @@ char *append(char *record_end, const char *text) {
 // Splits argument 0 and writes "host path port" with no line terminator; exits 0 in every case.
 int main(int /*argc*/, char **argv) {
     using urisplit::FIELD_BUFFER_SIZE;
-    // argv[argc] is always null, so this also covers an empty vector, which Linux passes as {""}
-    // since 5.18 but older kernels pass as it is.
-    if (argv[0] == nullptr) return 0;  // GCOVR_EXCL_BR_LINE: no test can run an older kernel
-    size_t original_length = strlen(argv[0]);
+    if (argv[0] == nullptr) return 0;  // GCOVR_EXCL_BR_LINE: only Linux < 5.18 passes no argv[0]
+    const size_t original_length = strlen(argv[0]);
     char host[FIELD_BUFFER_SIZE];
     char path[FIELD_BUFFER_SIZE];
     char port[FIELD_BUFFER_SIZE];
     if (urisplit::parse_uri(argv[0], host, path, port) != 1) return 0;
-    // Deleting the markers shortened argument 0 in place; clear the bytes it left behind, so that
-    // ps and /proc/PID/cmdline show the edited text and nothing of the old one.
-    size_t edited_length = strlen(argv[0]);
-    memset(argv[0] + edited_length, 0, original_length - edited_length);
-
-    // The record is built by hand and sent with one write(2): no stdio buffer, no allocation,
-    // and a start-up as short as a static C program's.
+    // The bytes the deletion left behind are cleared: ps shows the edited text and nothing else.
+    memset(argv[0] + strlen(argv[0]), 0, original_length - strlen(argv[0]));
+    // Built by hand and sent with one write(2): no stdio, no allocation, the shortest start-up.
     char record[3 * FIELD_BUFFER_SIZE];
-    char *record_end = append(record, host);
-    *record_end++ = ' ';
-    record_end = append(record_end, path);
-    *record_end++ = ' ';
-    record_end = append(record_end, port);
-
+    char *record_end = record;
+    const char *parts[] = {host, " ", path, " ", port};
+    for (const char *part : parts) record_end = stpcpy(record_end, part);
     // A reader that has gone gives EPIPE, and a file at its size limit EFBIG, not a deadly signal.
     (void)signal(SIGPIPE, SIG_IGN);
     (void)signal(SIGXFSZ, SIG_IGN);
