@@ -1,4 +1,4 @@
-// ns per URL of the copy floor, parse_uri and the literal reading over the realistic URLs, in
+// ns per URL of the copy floor, parse_uri and the reference over the realistic URLs, in
 // alternating rounds, with the medians and the split's ratios to the other two. Built without
 // Google Benchmark and linked as the tool is, so that it measures the string routines of the
 // tool's C library (musl's, where the tool is on musl).
@@ -7,8 +7,8 @@
 #include <stdlib.h>
 #include <time.h>
 
-#include "literal_reference.h"
 #include "realistic_urls.h"
+#include "reference.h"
 #include "uri_parse.h"
 
 namespace {
@@ -45,8 +45,8 @@ int by_value(const void *a, const void *b) {
 
 int main(int argc, char **argv) {
     enum { ROWS = 3, MAX_ROUNDS = 99 };
-    const char *names[ROWS] = {"copy floor", "parse_uri", "literal reading"};
-    const Split splits[ROWS] = {copy_floor, urisplit::parse_uri, literal::parse_uri};
+    const char *names[ROWS] = {"copy floor", "parse_uri", "reference"};
+    const Split splits[ROWS] = {copy_floor, urisplit::parse_uri, reference::parse_uri};
     long rounds = argc > 1 ? strtol(argv[1], nullptr, 10) : 9;
     long passes = argc > 2 ? strtol(argv[2], nullptr, 10) : 20000;
     if (rounds < 1 || rounds > MAX_ROUNDS || passes < 1) {
@@ -66,7 +66,7 @@ int main(int argc, char **argv) {
         printf("%-16s %7.1f ns per URL (median of %ld rounds; %.1f to %.1f)\n", names[row],
                median[row], rounds, ns[row][0], ns[row][rounds - 1]);
     }
-    printf("parse_uri: %.2f times the copy floor, %.2f of the literal reading\n",
-           median[1] / median[0], median[1] / median[2]);
+    printf("parse_uri: %.2f times the copy floor, %.2f of the reference\n", median[1] / median[0],
+           median[1] / median[2]);
     return 0;
 }

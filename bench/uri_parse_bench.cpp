@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "literal_reference.h"
 #include "realistic_urls.h"
+#include "reference.h"
 #include "uri_parse.h"
 
 namespace {
@@ -72,12 +72,12 @@ BENCHMARK_TEMPLATE(BM_parse_realistic, copy_only)->Name("BM_copy_only");
 BENCHMARK_TEMPLATE(BM_parse_realistic, copy_floor)->Name("BM_copy_floor");
 BENCHMARK_TEMPLATE(BM_parse_realistic, urisplit::parse_uri)->Name("BM_parse_uri");
 BENCHMARK_TEMPLATE(BM_parse_realistic, urisplit_parse_uri)->Name("BM_parse_uri_c_name");
-BENCHMARK_TEMPLATE(BM_parse_realistic, literal::parse_uri)->Name("BM_parse_uri_literal");
+BENCHMARK_TEMPLATE(BM_parse_realistic, reference::parse_uri)->Name("BM_parse_uri_reference");
 BENCHMARK_TEMPLATE(BM_strremove_markers, urisplit::strremove)
     ->Name("BM_strremove")
     ->Apply(marker_counts);
-BENCHMARK_TEMPLATE(BM_strremove_markers, literal::strremove)
-    ->Name("BM_strremove_literal")
+BENCHMARK_TEMPLATE(BM_strremove_markers, reference::strremove)
+    ->Name("BM_strremove_reference")
     ->Apply(marker_counts);
 
 BENCHMARK_MAIN();

@@ -1,15 +1,36 @@
-# The notices of what a static tool carries besides urisplit's own code: the C library (musl,
-# or glibc) and GCC's support code (libgcc and its start files), each taken from the copyright
-# file of the Debian package that holds the file linked in. Sets:
-# - URISPLIT_TOOL_LICENSE: the SPDX expression of the whole tool, also written to
-#   notices/spdx-license for the release's SBOM;
-# - URISPLIT_NOTICES: the files that go beside LICENSE: copyright, the tool's notices in
-#   Debian's machine-readable format, and for glibc the LGPL 2.1 it asks to be shipped;
-# - CPACK_URISPLIT_STATIC_BUILT_USING: the source packages, for the .deb's Static-Built-Using.
+# The copyright files, in Debian's machine-readable format: urisplit's own (URISPLIT_COPYRIGHT),
+# and for a static tool the notices of what it carries besides: the C library (musl, or glibc)
+# and GCC's support code (libgcc and its start files), each from the copyright file of the Debian
+# package that holds the file linked in. Sets URISPLIT_NOTICES, the files that go beside LICENSE
+# with such a tool (its copyright, and for glibc the LGPL 2.1 it asks to be shipped);
+# URISPLIT_TOOL_LICENSE, the SPDX expression of the whole tool; URISPLIT_STATIC_BUILT_USING, the
+# source packages, for the .deb's Static-Built-Using.
+set(notices_dir ${PROJECT_BINARY_DIR}/notices)
 set(URISPLIT_TOOL_LICENSE MIT)
 set(URISPLIT_NOTICES)
-set(CPACK_URISPLIT_STATIC_BUILT_USING "")
-set(notices_dir ${CMAKE_CURRENT_BINARY_DIR}/notices)
+set(URISPLIT_STATIC_BUILT_USING "")
+
+# A text as the continuation lines of a field of Debian's: each line indented, blank ones " .".
+function(urisplit_field_text out text)
+  string(REGEX REPLACE "\n+$" "" text "${text}")
+  string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" text "${text}")
+  string(REGEX REPLACE "\n[ \t]*\n" "\n.\n" text "${text}")
+  string(REPLACE "\n" "\n " text "${text}")
+  set(${out} " ${text}" PARENT_SCOPE)
+endfunction()
+
+file(READ LICENSE license)
+string(REGEX REPLACE "^.*\n\n(Permission)" "\\1" license "${license}")
+urisplit_field_text(license "${license}")
+set(header "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: urisplit
+")
+set(own "Files: *
+Copyright: 2026 urisplit developers
+License: Expat
+")
+set(URISPLIT_COPYRIGHT ${notices_dir}/urisplit/copyright)
+file(WRITE ${URISPLIT_COPYRIGHT} "${header}\n${own}${license}\n")
 
 # The Debian package that holds file: in <prefix>_PACKAGE its name and version, in
 # <prefix>_SOURCE its source package's, in <prefix>_COPYRIGHT the text of its copyright file.
@@ -20,35 +41,29 @@ function(urisplit_debian_owner prefix file)
   if(NOT owner MATCHES "^([^:, ]+)(:[a-z0-9]+)?: ")  # package[:architecture]: path
     return()
   endif()
-  set(package ${CMAKE_MATCH_1})
-  execute_process(
-    COMMAND dpkg-query --show
-            "--showformat=\${Version}\n\${source:Package} \${source:Version}"
-            ${package}${CMAKE_MATCH_2}
-    OUTPUT_VARIABLE fields ERROR_QUIET)
+  execute_process(COMMAND dpkg-query --show "--showformat=\${Version}\n\${source:Package} \${source:Version}"
+                          ${CMAKE_MATCH_1}${CMAKE_MATCH_2} OUTPUT_VARIABLE fields ERROR_QUIET)
   string(REPLACE "\n" ";" fields "${fields}")
   list(GET fields 0 version)
   list(GET fields 1 source)
-  file(READ /usr/share/doc/${package}/copyright copyright)
-  set(${prefix}_PACKAGE "${package} ${version}" PARENT_SCOPE)
+  file(READ /usr/share/doc/${CMAKE_MATCH_1}/copyright copyright)
+  set(${prefix}_PACKAGE "${CMAKE_MATCH_1} ${version}" PARENT_SCOPE)
   set(${prefix}_SOURCE "${source}" PARENT_SCOPE)
   set(${prefix}_COPYRIGHT "${copyright}" PARENT_SCOPE)
 endfunction()
 
-if(URISPLIT_TOOL AND URISPLIT_TOOL_LINK STREQUAL "musl")
-  set(libc musl)
-  set(libc_license MIT)
-  urisplit_debian_owner(LIBC ${URISPLIT_MUSL_LIBDIR}/libc.a)
-elseif(URISPLIT_TOOL AND URISPLIT_TOOL_LINK MATCHES "^glibc")
-  set(libc glibc)
-  set(libc_license LGPL-2.1-or-later)
-  urisplit_print_file_name(libc_file libc.a)
-  urisplit_debian_owner(LIBC ${libc_file})
-else()
+if(NOT URISPLIT_TOOL OR NOT URISPLIT_LINK MATCHES "^(musl|glibc)")
   return()  # no tool, or a dynamic one, which carries no other code
 endif()
-execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-libgcc-file-name
-                OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(URISPLIT_LINK STREQUAL "musl")
+  set(libc musl)
+  urisplit_debian_owner(LIBC ${URISPLIT_MUSL_LIBDIR}/libc.a)
+else()
+  set(libc glibc)
+  urisplit_print_file_name(libc_file libc.a)
+  urisplit_debian_owner(LIBC ${libc_file})
+endif()
+urisplit_print_file_name(libgcc libgcc.a)
 urisplit_debian_owner(GCC ${libgcc})
 if(NOT LIBC_COPYRIGHT OR NOT GCC_COPYRIGHT)
   message(WARNING "urisplit: dpkg does not know the C library or libgcc linked into the tool, "
@@ -56,14 +71,12 @@ if(NOT LIBC_COPYRIGHT OR NOT GCC_COPYRIGHT)
   return()
 endif()
 set(URISPLIT_TOOL_LICENSE "MIT AND GPL-3.0-or-later WITH GCC-exception-3.1")
-if(NOT libc_license STREQUAL "MIT")
-  string(REPLACE "MIT AND" "MIT AND ${libc_license} AND" URISPLIT_TOOL_LICENSE
-                 "${URISPLIT_TOOL_LICENSE}")
+if(libc STREQUAL "glibc")
+  set(URISPLIT_TOOL_LICENSE "MIT AND LGPL-2.1-or-later AND GPL-3.0-or-later WITH GCC-exception-3.1")
 endif()
 string(REGEX REPLACE "^([^ ]+) (.+)$" "\\1 (= \\2)" libc_built_using "${LIBC_SOURCE}")
 string(REGEX REPLACE "^([^ ]+) (.+)$" "\\1 (= \\2)" gcc_built_using "${GCC_SOURCE}")
-set(CPACK_URISPLIT_STATIC_BUILT_USING "${libc_built_using}, ${gcc_built_using}")
-file(WRITE ${notices_dir}/spdx-license "${URISPLIT_TOOL_LICENSE}\n")
+set(URISPLIT_STATIC_BUILT_USING "${libc_built_using}, ${gcc_built_using}")
 
 # The C library's first copyright statement names it; its whole copyright file is its licence
 # text. GCC's copyright covers all of GCC: of it, the runtime library exception applies.
@@ -94,19 +107,13 @@ if(libc STREQUAL "glibc")
  urisplit-${PROJECT_VERSION}.tar.gz, the source published with this release, as its
  HACKING.md says; the library's own source is that of the source package above.")
   configure_file(/usr/share/common-licenses/LGPL-2.1 ${notices_dir}/LGPL-2.1 COPYONLY)
-  list(APPEND URISPLIT_NOTICES ${notices_dir}/LGPL-2.1)
+  set(URISPLIT_NOTICES ${notices_dir}/LGPL-2.1)
 endif()
-file(WRITE ${notices_dir}/copyright
-     "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
-Upstream-Name: urisplit
-Comment: usr/bin/urisplit is a static program. Besides urisplit's own code, it
+file(WRITE ${notices_dir}/copyright "${header}Comment: usr/bin/urisplit is a static program. Besides urisplit's own code, it
  holds code of the C library (${libc}/* below) and of GCC's support library and
  start files (gcc/* below), from the packages named there.
 
-Files: *
-Copyright: 2026 urisplit developers
-License: Expat
-
+${own}
 Files: ${libc}/*
 Copyright: ${libc_statement}
 License: ${libc}
@@ -119,7 +126,7 @@ License: GPL-3+ with GCC-exception-3.1 exception
 Comment: From ${GCC_PACKAGE} (source package ${GCC_SOURCE}).
 
 License: Expat
-${URISPLIT_LICENSE_TEXT}
+${license}
 
 License: ${libc}
 ${libc_text}

@@ -1,12 +1,12 @@
 // Input: the text to split, up to its first NUL, in an exactly sized heap buffer; each field is
 // an exactly FIELD_BUFFER_SIZE-byte heap buffer. The text afterwards, and the whole of every field
-// buffer, must equal what the literal reading leaves, so a stray write in a field is caught too.
+// buffer, must equal what the reference leaves, so a stray write in a field is caught too.
 #include <cstring>
 #include <initializer_list>
 #include <memory>
 
 #include "fuzz_check.h"
-#include "literal_reference.h"
+#include "reference.h"
 #include "uri_parse.h"
 
 namespace {
@@ -46,9 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     int result =
         urisplit::parse_uri(ours.uri.get(), ours.host.get(), ours.path.get(), ours.port.get());
-    int expected_result = literal::parse_uri_refusing_long(
+    int expected_result = reference::parse_uri_refusing_long(
         expected.uri.get(), expected.host.get(), expected.path.get(), expected.port.get());
     if (result != expected_result) fail("parse_uri result differs", data, size);
-    if (!(ours == expected)) fail("parse_uri buffers differ from the literal reading", data, size);
+    if (!(ours == expected)) fail("parse_uri buffers differ from the reference", data, size);
     return 0;
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "literal_reference.h"
+#include "reference.h"
 #include "uri_parse.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
@@ -16,10 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::unique_ptr<char[]> str = exact_copy(data + 1 + sub_size, size - 1 - sub_size);
 
     std::string expected = str.get();
-    literal::strremove(expected.data(), sub.get());
+    reference::strremove(expected.data(), sub.get());
     if (urisplit::strremove(str.get(), sub.get()) != str.get())
         fail("strremove returned another pointer", data, size);
     if (std::strcmp(expected.c_str(), str.get()) != 0)
-        fail("strremove differs from the literal scan", data, size);
+        fail("strremove differs from the reference", data, size);
     return 0;
 }

@@ -3,11 +3,14 @@
 # with their own owner and mode (2775), which must stay as they were, as must the time of share/,
 # which gains no entry of its own (the others do, which moves their time to now); the archive
 # must hold files only, with the NOTICES (file names) of what a static tool carries beside its
-# LICENSE, and the tool it installs must run (unless EMULATED is ON).
-# Usage: check_archive.sh ARCHIVE EMULATED [NOTICE...]
+# LICENSE, and the tool it installs must print its record when the words after -- run it with an
+# example URL as its argument 0.
+# Usage: check_archive.sh ARCHIVE [NOTICE...] -- RUN...
 set -euo pipefail
-archive=$1 emulated=$2
-notices=("${@:3}")
+archive=$1 notices=() run=()
+shift
+while [ "$1" != -- ]; do notices+=("$1") && shift; done
+run=("${@:2}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix=$work/local
@@ -37,8 +40,6 @@ if ((${#notices[@]})) && ! grep -qE '^Files: (musl|glibc)/\*$' "$prefix/share/do
   echo "the notices do not name the C library the tool carries"
   exit 1
 fi
-if [ "$emulated" != ON ]; then
-  got=$(exec -a 'http://alpha:123/index.html' "$prefix/bin/urisplit")
-  [ "$got" = "alpha /index.html 123" ] || { echo "the installed tool printed '$got'"; exit 1; }
-fi
+got=$("${run[@]}" "$prefix/bin/urisplit")
+[ "$got" = "alpha /index.html 123" ] || { echo "the installed tool printed '$got'"; exit 1; }
 echo "installed over existing folders, which kept their owner and mode: $(tr "\n" ";" <<<"$before")"

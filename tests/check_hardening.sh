@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks from the file alone that a program is hardened: a position-independent executable (TYPE
 # DYN), full RELRO (a GNU_RELRO segment and BIND_NOW), a stack that cannot execute, a stack-protector canary
-# read and checked in main, and, where LANDING_PAD names one, main compiled with a control-flow
+# read and checked in main, and, where LANDING_PAD names one (not -), main compiled with a control-flow
 # landing pad. CANARY is a pattern for how main reads the canary: an instruction where it lives
 # at the thread pointer, or a relocation against the global where it lives in one (arm, arm64,
 # mips64el, riscv64). Such a load goes through a slot of the GOT that the linked program does
@@ -58,7 +58,7 @@ main=$(disassemble_main "$program")
 main_object=$(disassemble_main -r "$main_object")
 expect "built: canary read in main ($canary)" "$main$main_object" "$canary"
 expect "built: canary checked in main" "$main" '__stack_chk_fail'
-if [ -n "$landing_pad" ]; then
+if [ "$landing_pad" != - ]; then
   expect "built: main starts with a landing pad ($landing_pad)" \
     "$(grep -E -m1 '^ +[0-9a-f]+:' <<<"$main")" "$landing_pad"
 fi

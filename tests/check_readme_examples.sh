@@ -9,13 +9,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 expected="example.com /index.html?q=1 8080"
 
-# The body of the fenced block that follows the marker for $1.
-example() {
-  awk -v marker="<!-- example: $1 -->" '
-    $0 == marker { found = 1; next }
-    found && /^```/ { if (inside) exit; inside = 1; next }
-    inside { print }' "$readme"
-}
+example() { awk -v marker="<!-- example: $1 -->" -f "$(dirname "$0")/readme_block.awk" "$readme"; }
 
 failed=0
 check() {

@@ -1,4 +1,4 @@
-// Checks strremove and parse_uri against the literal reference on every text up to a length,
+// Checks strremove and parse_uri against the reference on every text up to a length,
 // not on a sample, and on every short tail behind a filler that brings the text to the limit.
 //
 // What this proves, and what it assumes: the library reads a byte only to compare it for
@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "literal_reference.h"
+#include "reference.h"
 #include "uri_parse.h"
 
 namespace {
@@ -76,15 +76,15 @@ void check(const char *text, size_t length) {
     memcpy(ours, text, length + 2);
     memcpy(theirs, text, length + 2);
     if (urisplit::strremove(ours, SCHEME_MARKER) != ours ||
-        !same_edit(ours, literal::strremove(theirs, SCHEME_MARKER), text, length))
+        !same_edit(ours, reference::strremove(theirs, SCHEME_MARKER), text, length))
         report("strremove", text, length);
 
     memcpy(ours, text, length + 2);
     memcpy(theirs, text, length + 2);
     Fields our_fields, their_fields;
     int our_result = urisplit::parse_uri(ours, our_fields.host, our_fields.path, our_fields.port);
-    int their_result = literal::parse_uri_refusing_long(theirs, their_fields.host,
-                                                        their_fields.path, their_fields.port);
+    int their_result = reference::parse_uri_refusing_long(theirs, their_fields.host,
+                                                          their_fields.path, their_fields.port);
     if (our_result != their_result || strcmp(our_fields.host, their_fields.host) != 0 ||
         strcmp(our_fields.path, their_fields.path) != 0 ||
         strcmp(our_fields.port, their_fields.port) != 0 || !same_edit(ours, theirs, text, length))

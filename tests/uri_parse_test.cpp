@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "literal_reference.h"
+#include "reference.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ TEST(Strremove, MatchesLiteralScan) {
         std::string sub = subs[random() % (sizeof subs / sizeof *subs)];
         std::string ours = text, theirs = text;
         urisplit::strremove(ours.data(), sub.c_str());
-        literal::strremove(theirs.data(), sub.c_str());
+        reference::strremove(theirs.data(), sub.c_str());
         ASSERT_STREQ(ours.c_str(), theirs.c_str()) << text << " minus " << sub;
     }
 }
@@ -153,7 +153,7 @@ TEST(ParseUri, RemainderLimit) {
         }
         std::string expected_uri = row.uri;
         Fields expected;
-        literal::parse_uri(expected_uri.data(), expected.host, expected.path, expected.port);
+        reference::parse_uri(expected_uri.data(), expected.host, expected.path, expected.port);
         EXPECT_STREQ(uri.c_str(), expected_uri.c_str());
         EXPECT_STREQ(fields.host, expected.host);
         EXPECT_STREQ(fields.path, expected.path);

@@ -4,7 +4,8 @@
 # source tree added as a subfolder of a C++ and of a C-only parent, which must leave the parent's
 # build type alone and build only the library. The C consumer is a C-only project, built with
 # the C compiler and strict C99 flags, and must not need the C++ runtime; the C++ one asks for
-# C++98 and must be raised to the C++11 the header needs. Then the library alone
+# C++98 and must be raised to the C++11 the header needs, and links the library by its name,
+# urisplit::urisplit, and by its earlier one, urisplit::uri_parse. Then the library alone
 # (URISPLIT_TOOL=OFF, tests at their default) is installed into other folders (every install
 # folder absolute and outside the prefix, a prefix with a space, /usr under DESTDIR), and
 # embedded as a shared library in a parent whose installed program must run. TOOL says whether
@@ -52,6 +53,8 @@ libdir=$pc_dir/..
 consume_with_cmake "$work/consumer" "C++ find_package" -DCMAKE_PREFIX_PATH="$prefix"
 consume_with_cmake "$work/consumer_c" "C find_package" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCONSUMER_LANGUAGE=C
+consume_with_cmake "$work/consumer_old" "C++ find_package, the earlier name" \
+  -DCMAKE_PREFIX_PATH="$prefix" -DCONSUMER_TARGET=urisplit::uri_parse
 
 read -ra pc_flags <<<"$(PKG_CONFIG_PATH=$pc_dir "$pkg_config" --cflags --libs urisplit)"
 "$cxx" -std=c++11 "$source/main.cpp" "${pc_flags[@]}" -o "$work/consumer_pc"
@@ -63,6 +66,8 @@ consume_with_cmake "$work/subfolder" add_subdirectory -DURISPLIT_SOURCE_DIR="$so
 build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$work/subfolder/CMakeCache.txt")
 [ -z "$build_type" ] || { echo "the parent's build type became '$build_type'"; exit 1; }
 [ ! -e "$work/subfolder/urisplit/urisplit" ] || { echo "the parent built the tool"; exit 1; }
+consume_with_cmake "$work/subfolder_old" "add_subdirectory, the earlier name" \
+  -DURISPLIT_SOURCE_DIR="$source/../.." -DCONSUMER_TARGET=urisplit::uri_parse
 # A parent project in C alone embeds the library too.
 consume_with_cmake "$work/subfolder_c" "C add_subdirectory" -DURISPLIT_SOURCE_DIR="$source/../.." \
   -DCONSUMER_LANGUAGE=C
@@ -79,7 +84,7 @@ install_library() {
   local dir=$1
   shift
   cmake -S "$source/../.." -B "$dir" -DCMAKE_CXX_COMPILER="$cxx" -DURISPLIT_TOOL=OFF "$@" >/dev/null
-  cmake --build "$dir" --target uri_parse urisplit_manual_pages >/dev/null
+  cmake --build "$dir" --target liburisplit urisplit_manual_pages >/dev/null
   cmake --install "$dir" >/dev/null
   grep -qx 'set(CPACK_COMPONENTS_ALL "dev")' "$dir/CPackConfig.cmake" ||
     { echo "URISPLIT_TOOL=OFF packages: $(grep 'CPACK_COMPONENTS_ALL ' "$dir/CPackConfig.cmake")"; exit 1; }

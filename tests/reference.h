@@ -1,9 +1,9 @@
-#ifndef URISPLIT_LITERAL_REFERENCE_H
-#define URISPLIT_LITERAL_REFERENCE_H
+#ifndef URISPLIT_REFERENCE_H
+#define URISPLIT_REFERENCE_H
 
 // A word-for-word reading of the splitting algorithm with the standard string routines: slow,
 // but plainly right. The tests, fuzzers and benchmarks hold the library up against it.
-namespace literal {
+namespace reference {
 
 // Deletes each occurrence of sub, moving the whole tail once per deletion and resuming the
 // search where the deleted occurrence began.
@@ -17,6 +17,6 @@ int parse_uri(char *uri, char *host, char *path, char *port);
 // would exceed 1023 bytes; it measures that remainder on a copy.
 int parse_uri_refusing_long(char *uri, char *host, char *path, char *port);
 
-}  // namespace literal
+}  // namespace reference
 
 #endif

@@ -1,11 +1,11 @@
-#include "literal_reference.h"
+#include "reference.h"
 
 #include <stdlib.h>
 #include <string.h>
 
 #include "uri_parse.h"
 
-namespace literal {
+namespace reference {
 
 using urisplit::FIELD_BUFFER_SIZE;
 
@@ -57,4 +57,4 @@ int parse_uri_refusing_long(char *uri, char *host, char *path, char *port) {
     return parse_uri(uri, host, path, port);
 }
 
-}  // namespace literal
+}  // namespace reference
