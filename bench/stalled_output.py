@@ -6,7 +6,7 @@ usage: stalled_output.py TOOL [SECONDS]
 
 Every kind of output runs at once, stalled for SECONDS (default 60). A blocking write would
 sleep while stalled and end as soon as the output is released; the tool should do the same,
-with next to no CPU time and within about a second.
+with at most 5 ms of CPU time per second stalled, and within about 50 ms.
 """
 import fcntl
 import os
