@@ -211,8 +211,7 @@ Output open_output(Kind kind, bool full = false, bool blocking = true, double ti
         output = {kind, fd, kind == Kind::File ? dup(fd) : -1};
     }
     if (kind == Kind::BrokenPipe) close(output.peer), output.peer = -1;
-    // With 64-bit seconds, which an emulator may refuse; then as this C library's time_t holds
-    // them.
+    // In 64-bit seconds, which an emulator may refuse; then as this C library's time_t holds them.
     const long long timeout[2] = {static_cast<long long>(timeout_s),
                                   std::llround(std::fmod(timeout_s, 1) * 1e6)};
     const struct timeval as_timeval = {static_cast<time_t>(timeout[0]),
@@ -399,10 +398,9 @@ TEST(Cli, PsShowsTheEditedText) {
     }
 }
 
-// The relocated data (GOT, init and fini arrays) is read-only by the time main runs, whatever
-// makes it so (the dynamic loader, glibc's static start-up, or the tool itself on musl): each
-// page of the file's GNU_RELRO segment, placed at the load base, is mapped read-only, and the
-// page after it still writable.
+// The relocated data (GOT, init and fini arrays) is read-only by the time main runs, whoever makes
+// it so (the loader, glibc's static start-up, or the tool on musl): each page of the file's
+// GNU_RELRO segment, placed at the load base, is mapped read-only, and the page after writable.
 TEST(Cli, RelroIsReadOnlyAtStart) {
 #ifdef URISPLIT_EMULATOR
     GTEST_SKIP() << "/proc/PID/maps shows the emulator's mappings";
@@ -521,9 +519,8 @@ TEST(Cli, OutputSurvivesWhatWriteReturns) {
 #endif
 }
 
-// How the peer frees the output when the row's moment comes: it reads all (and goes on reading),
-// one read's worth (a datagram, or a byte of a stream), or half the filler and then writes a byte
-// back (waking a writer that sleeps in write()), or it stops reading.
+// How the peer frees the output at the row's moment: it reads all (and goes on), one read's worth
+// (a datagram, a stream's byte), or half the filler and writes a byte back, or it stops reading.
 enum class Release { All, One, HalfWriteBack, StopReading };
 // The system calls that poll() and a pause are made with, where this architecture has them.
 #ifndef SYS_poll
@@ -582,9 +579,8 @@ std::ostream &operator<<(std::ostream &stream, const Outcome &outcome) {
                   << ", delivering \"" << outcome.received << "\"";
 }
 
-// How much later than the blocking write the tool may end, besides its own start and end (which
-// an emulator or the sanitizers lengthen), and what strace adds to that start; on an output whose
-// poll() tells when it takes the record, well within the tool's cadence of retries.
+// How much later than the blocking write the tool may end, besides its own start and end (longer
+// under an emulator or the sanitizers) and strace's; PROMPT_MS where poll() tells when it's ready.
 constexpr long MARGIN_MS = 80;
 constexpr long PROMPT_MS = 20;
 constexpr long TRACED_MS = 250;
@@ -623,9 +619,8 @@ std::string release(const Output &output, Release how) {
     return taken;
 }
 
-// Runs the row: the tool and one blocking write of its record (perl's syswrite, a process of its
-// own as the tool is), each on a twin output, the blocking write's always blocking and never
-// confined; then compares what each delivered, when each ended, and the CPU the tool used.
+// Runs the row: the tool, and one blocking write of its record by a process of its own (perl's
+// syswrite, never confined), each on a twin output; compares deliveries, ends and the tool's CPU.
 void compare_with_blocking_write(const Comparison &row, const OwnRun &own) {
     bool emulated = false, traced = row.injected[0] != nullptr || row.trace_from_ms >= 0;
 #ifdef URISPLIT_EMULATOR
@@ -740,9 +735,8 @@ void compare_with_blocking_write(const Comparison &row, const OwnRun &own) {
     expect_clean_exit(tool_ended, row.what);
 }
 
-// A socket's send timeout, whether the output is blocking or not and whatever another process does
-// to its O_NONBLOCK, ends the tool's output when it ends one blocking write's; a stop or a tracer
-// cuts that write short, but never makes the tool wait past the timeout.
+// A socket's send timeout, whether the output is blocking or not, ends the tool's output when it
+// ends one blocking write's, however long it is and however the kernel gives it.
 TEST(Cli, EndsAsOneBlockingWriteWould) {
     // clang-format off
     static const Comparison rows[] = {
@@ -757,6 +751,14 @@ TEST(Cli, EndsAsOneBlockingWriteWould) {
         {.what = "non-blocking socket, send timeout 2^32 + 1 s, read at 1.5 s", .timeout_s = 4294967297.0, .release_at_ms = 1500},
         {.what = "non-blocking socket, send timeout 1.2 s read as a kernel before 5.1 gives it, never read", .timeout_s = 1.2, .injected = {"getsockopt:error=ENOPROTOOPT:when=1"}},
         {.what = "non-blocking pipe, never read", .kind = Kind::Pipe},
+    };
+    for (const Comparison &row : rows) compare_with_blocking_write(row, own_run("http://abc"));
+}
+
+// So it does whatever another process does to the output's O_NONBLOCK; a stop or a tracer cuts
+// that write short, but never makes the tool wait past the timeout.
+TEST(Cli, EndsAsOneBlockingWriteWouldHoweverFlippedStoppedOrTraced) {
+    static const Comparison rows[] = {
         {.what = "non-blocking pipe made blocking by another process in the stall, read at 800 ms", .kind = Kind::Pipe, .release_at_ms = 800, .flip_at_ms = 250, .injected = {"write:delay_exit=400000:when=1"}, .held_ms = 400},
         {.what = "blocking socket, send timeout 1 s, made non-blocking after its refused write", .timeout_s = 1, .tool_blocking = true, .flip_at_ms = 1250, .injected = {"write:delay_exit=500000:when=1"}, .held_ms = 500},
         {.what = "blocking pipe that once says EAGAIN, as between two flips", .kind = Kind::Pipe, .tool_blocking = true, .release_at_ms = 0, .full = false, .injected = {"write:error=EAGAIN:when=1"}},
@@ -769,8 +771,7 @@ TEST(Cli, EndsAsOneBlockingWriteWould) {
         {.what = "non-blocking socket, send timeout 400 ms, ready at 300 ms taking 5 bytes, then drained at 550 ms", .timeout_s = 0.4, .release_at_ms = 550, .injected = {"poll,ppoll:retval=1:delay_exit=300000:when=1", "sendto:retval=5:when=1"}, .held_ms = 300},
     };
     // clang-format on
-    const OwnRun own = own_run("http://abc");
-    for (const Comparison &row : rows) compare_with_blocking_write(row, own);
+    for (const Comparison &row : rows) compare_with_blocking_write(row, own_run("http://abc"));
 }
 
 // A stalled output that poll() and write() disagree on, both ways, or that the tool must wait on
@@ -793,8 +794,7 @@ TEST(Cli, WaitsAsOneBlockingWriteWould) {
         {.what = "pipe whose every write is interrupted: only the CPU used is asked", .kind = Kind::Pipe, .release_at_ms = 0, .full = false, .confinement = {.refused = &WRITE_CALL, .error = EINTR}, .only_cpu = true},
     };
     // clang-format on
-    const OwnRun own = own_run("http://abc");
-    for (const Comparison &row : rows) compare_with_blocking_write(row, own);
+    for (const Comparison &row : rows) compare_with_blocking_write(row, own_run("http://abc"));
 }
 
 }  // namespace
