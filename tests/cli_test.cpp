@@ -595,11 +595,11 @@ struct OwnRun {
     std::string record;
 };
 
-OwnRun own_run(const char *argv0) {
+OwnRun own_run() {
     OwnRun own;
     for (int run = 0; run < 3; ++run) {
         const Clock::time_point start_time = Clock::now();
-        ToolRun tool = run_tool(tool_argv(argv0));
+        ToolRun tool = run_tool(tool_argv("http://abc"));
         own.ms = std::max(own.ms, ms_since(start_time));
         own.cpu_us = std::max(own.cpu_us, tool.ended.cpu_us);
         own.record = tool.out;
@@ -752,7 +752,7 @@ TEST(Cli, EndsAsOneBlockingWriteWould) {
         {.what = "non-blocking socket, send timeout 1.2 s read as a kernel before 5.1 gives it, never read", .timeout_s = 1.2, .injected = {"getsockopt:error=ENOPROTOOPT:when=1"}},
         {.what = "non-blocking pipe, never read", .kind = Kind::Pipe},
     };
-    for (const Comparison &row : rows) compare_with_blocking_write(row, own_run("http://abc"));
+    for (const auto own = own_run(); const auto &row : rows) compare_with_blocking_write(row, own);
 }
 
 // So it does whatever another process does to the output's O_NONBLOCK; a stop or a tracer cuts
@@ -771,7 +771,7 @@ TEST(Cli, EndsAsOneBlockingWriteWouldHoweverFlippedStoppedOrTraced) {
         {.what = "non-blocking socket, send timeout 400 ms, ready at 300 ms taking 5 bytes, then drained at 550 ms", .timeout_s = 0.4, .release_at_ms = 550, .injected = {"poll,ppoll:retval=1:delay_exit=300000:when=1", "sendto:retval=5:when=1"}, .held_ms = 300},
     };
     // clang-format on
-    for (const Comparison &row : rows) compare_with_blocking_write(row, own_run("http://abc"));
+    for (const auto own = own_run(); const auto &row : rows) compare_with_blocking_write(row, own);
 }
 
 // A stalled output that poll() and write() disagree on, both ways, or that the tool must wait on
@@ -794,7 +794,7 @@ TEST(Cli, WaitsAsOneBlockingWriteWould) {
         {.what = "pipe whose every write is interrupted: only the CPU used is asked", .kind = Kind::Pipe, .release_at_ms = 0, .full = false, .confinement = {.refused = &WRITE_CALL, .error = EINTR}, .only_cpu = true},
     };
     // clang-format on
-    for (const Comparison &row : rows) compare_with_blocking_write(row, own_run("http://abc"));
+    for (const auto own = own_run(); const auto &row : rows) compare_with_blocking_write(row, own);
 }
 
 }  // namespace
